@@ -1,0 +1,252 @@
+// Native records: the base of every structure (with the fields it does not declare), enumerations
+// with kept unknown texts, union case predicates, type names and structure metadata.
+#pragma once
+
+#include <array>
+#include <boost/logic/tribool.hpp>
+#include <boost/optional.hpp>
+#include <boost/utility/string_view.hpp>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "runtime/data_value.h"
+#include "runtime/export.h"
+#include "runtime/operation_input.h"
+#include "runtime/std_errors.h"
+
+namespace Tarn {
+
+// An optional nested record: a shared pointer that is null when unset. A type of its own so that
+// adapters can tell it from a required nested record.
+template <class T>
+class OptionalPtr : public std::shared_ptr<T> {
+ public:
+  using std::shared_ptr<T>::shared_ptr;
+  OptionalPtr() = default;
+  OptionalPtr(std::shared_ptr<T> p) : std::shared_ptr<T>(std::move(p)) {}  // NOLINT: implicit
+};
+
+// Base of every enumeration: a value number and, for a text outside the table, that text.
+class KOV_EXPORT Enum {
+ public:
+  std::int32_t number() const { return number_; }
+  // The text as received when the value is unknown; empty otherwise.
+  const std::string& unknownText() const { return text_; }
+
+  // Sets are ordered by value number, then by kept text: two different unknown texts are two
+  // different elements.
+  friend bool operator<(const Enum& a, const Enum& b) {
+    return a.number_ < b.number_ || (a.number_ == b.number_ && a.text_ < b.text_);
+  }
+  friend bool operator==(const Enum& a, const Enum& b) {
+    return a.number_ == b.number_ && a.text_ == b.text_;
+  }
+  friend bool operator!=(const Enum& a, const Enum& b) { return !(a == b); }
+
+ protected:
+  explicit Enum(std::int32_t number, std::string text = {})
+      : number_(number), text_(std::move(text)) {}
+
+ private:
+  friend struct EnumConverter;
+  std::int32_t number_;
+  std::string text_;
+};
+
+// The number of known values of a table: the index of its "_UNKNOWN" entry.
+template <class Strings>
+constexpr std::int32_t UnknownNumber() {
+  std::int32_t n = 0;
+  while (Strings::values[n] != nullptr) ++n;
+  return n - 1;
+}
+
+// Index of `text` in a string table, compared exactly; the "_UNKNOWN" number when not found.
+template <class Strings>
+std::int32_t LookupText(boost::string_view text) {
+  constexpr std::int32_t unknown = UnknownNumber<Strings>();
+  for (std::int32_t i = 0; Strings::values[i] != nullptr; ++i) {
+    if (text == Strings::values[i]) return i < unknown ? i : unknown;
+  }
+  return unknown;
+}
+
+struct EnumConverter {
+  // From text: a text outside the table gives "_UNKNOWN" keeping the text.
+  template <class Strings, class E>
+  static void Convert(const std::string& text, E& out) {
+    constexpr std::int32_t unknown = UnknownNumber<Strings>();
+    for (std::int32_t i = 0; Strings::values[i] != nullptr; ++i) {
+      if (text == Strings::values[i]) {
+        out.number_ = i < unknown ? i : unknown;
+        out.text_.clear();
+        return;
+      }
+    }
+    out.number_ = unknown;
+    out.text_ = text;
+  }
+  // To text: an unknown value travels back as its kept text, a default one as "_UNKNOWN".
+  template <class Strings, class E>
+  static std::string Convert(const E& in) {
+    if (in.number_ == UnknownNumber<Strings>() && !in.text_.empty()) return in.text_;
+    return Strings::values[in.number_];
+  }
+};
+
+template <class E>
+E EnumFromText(const std::string& text) {
+  E e;
+  EnumConverter::Convert<typename E::Strings>(text, e);
+  return e;
+}
+
+template <class E>
+std::string EnumToText(const E& e) {
+  return EnumConverter::Convert<typename E::Strings>(e);
+}
+
+namespace Data {
+
+template <std::size_t N>
+using SortedNames = std::array<boost::string_view, N>;
+
+class KOV_EXPORT BaseNative {
+ public:
+  // The fields of an incoming value that the record does not declare, unconverted; null while
+  // there are none.
+  std::shared_ptr<StructValue> unknownFields;
+
+  struct KOV_EXPORT AdapterHelper {
+    // Native to value: copies the kept fields onto the structure value being built.
+    static void AddUnknownFields(const BaseNative& base, CompoundValue& target);
+
+    // Value to native: collects the fields of `source` not among the sorted declared names.
+    template <std::size_t N>
+    static void AddUnknownFields(const SortedNames<N>& sortedNames, const CompoundValue* source,
+                                 std::shared_ptr<StructValue>& target) {
+      if (!source) return;
+      std::size_t next = 0;
+      for (auto& field : source->fields()) {
+        boost::string_view name(field.first);
+        while (next < N && sortedNames[next] < name) ++next;
+        if (next < N && sortedNames[next] == name) {
+          ++next;
+          continue;
+        }
+        if (!target) target = StructValue::GetInstance("unknownFields");
+        target->SetField(field.first, field.second);
+      }
+    }
+  };
+};
+
+// Detection of the generated names a type carries.
+template <class T, class = void>
+struct HasOperationName : std::false_type {};
+template <class T>
+struct HasOperationName<T, std::void_t<decltype(T::operationName)>> : std::true_type {};
+
+template <class T, class = void>
+struct HasUnionRules : std::false_type {};
+template <class T>
+struct HasUnionRules<T, std::void_t<typename T::UnionRules>> : std::true_type {};
+
+template <class T>
+struct IsStdError : std::is_base_of<::Com::Brantel::Tarn::Std::Errors::StdError<T>, T> {};
+
+// Canonical type names and default instances.
+template <class T>
+struct TypeInfo {
+  static std::string name() {
+    if constexpr (HasOperationName<T>::value) {
+      return TypeInfo<OperationInput>::name();
+    } else {
+      return T::typeName;
+    }
+  }
+  // A new, default-constructed record; the value is not looked at.
+  static std::shared_ptr<T> defaultInstance(const DataValuePtr& = nullptr) {
+    return std::make_shared<T>();
+  }
+};
+
+template <class T>
+struct TypeInfo<std::shared_ptr<T>> {
+  static std::string name() {
+    return "SharedPtr<" + TypeInfo<std::remove_const_t<T>>::name() + ">";
+  }
+};
+template <class T>
+struct TypeInfo<const T> : TypeInfo<T> {};
+template <>
+struct TypeInfo<std::string> {
+  static std::string name() { return "String"; }
+};
+
+// Union case predicates over a tag's text, matched as enumeration texts are.
+// The field must be set for a listed tag value, and unset otherwise.
+template <class Cases>
+struct UnionCaseAnyEnumValue {
+  boost::logic::tribool operator()(const std::string& tag) const {
+    return LookupText<Cases>(tag) != UnknownNumber<Cases>();
+  }
+};
+// The field may be set for a listed tag value, and must be unset otherwise.
+template <class Cases>
+struct OptUnionCaseAnyEnumValue {
+  boost::logic::tribool operator()(const std::string& tag) const {
+    if (LookupText<Cases>(tag) != UnknownNumber<Cases>()) return boost::logic::indeterminate;
+    return false;
+  }
+};
+
+// Marks a field as governed by a union tag; `Tags::Strings::values[0]` names the tag field.
+template <class Tags, class Predicate>
+struct UnionCase {};
+
+}  // namespace Data
+
+namespace Metadata {
+
+struct KOV_EXPORT FieldInfo {
+  static std::shared_ptr<const FieldInfo> GetInstance(int number, std::string resourceType);
+  int number = 0;
+  std::string resourceType;
+  std::map<std::string, std::string> properties;
+  boost::optional<std::string> documentation;
+};
+
+// Generated records that name resources carry `Metadata::name` and `Metadata::fields`.
+struct ResourceField {
+  const char* field;
+  const char* resourceType;
+};
+
+struct StructInfo {
+  int number = 0;
+  std::string name;
+  boost::optional<std::string> documentation;
+  std::map<std::string, std::shared_ptr<const FieldInfo>> fields;
+
+  // A new description of record T: its metadata name and the resource type of each field
+  // holding a resource identifier.
+  template <class T>
+  static std::shared_ptr<StructInfo> Create() {
+    auto info = std::make_shared<StructInfo>();
+    info->name = T::Metadata::name;
+    for (auto& f : T::Metadata::fields) {
+      info->fields.emplace(f.field, FieldInfo::GetInstance(0, f.resourceType));
+    }
+    return info;
+  }
+};
+
+}  // namespace Metadata
+}  // namespace Tarn

@@ -1,0 +1,43 @@
+#include "runtime/operation_input.h"
+
+namespace Tarn {
+namespace Data {
+
+std::string TypeInfo<OperationInput>::name() { return "com.brantel.tarn.operation_input"; }
+
+DataDefinitionPtr OperationInputDefinition() {
+  return StructDefinition::GetInstance(TypeInfo<OperationInput>::name(), {});
+}
+
+namespace {
+
+void ToValue(const NativeConstPtr&, DataValuePtr* dst, Deque&, MessageList&) {
+  *dst = StructValue::GetInstance(TypeInfo<OperationInput>::name());
+}
+
+// Any structure (its fields are not looked at) or the empty string stands for an operation input.
+void FromValue(const DataValuePtr& value, NativePtr dst, V2N_internal::StackMapCnt& work,
+               MessageList& messages) {
+  auto* input = static_cast<OperationInput*>(dst);
+  if (NarrowDataTypeInt<CompoundValue>(value)) return;
+  auto text = NarrowDataTypeInt<StringValue>(value);
+  if (text && text->value().empty()) return;
+  input->valid = false;
+  messages.push_back(Message<CoreTag>("tarn.data.invalid.type"));
+  work.Clear();
+}
+
+}  // namespace
+
+NativeToValueAdapter::Function NativeToValueAdapter::AdaptMethod<OperationInput>::Get(
+    const OperationInput*) {
+  return &ToValue;
+}
+
+ValueToNativeAdapter::Function ValueToNativeAdapter::AdaptMethod<OperationInput>::Get(
+    const OperationInput*) {
+  return &FromValue;
+}
+
+}  // namespace Data
+}  // namespace Tarn
