@@ -195,14 +195,16 @@ struct TypeInfo<std::string> {
 template <class Cases>
 struct UnionCaseAnyEnumValue {
   boost::logic::tribool operator()(const std::string& tag) const {
-    return LookupText<Cases>(tag) != UnknownNumber<Cases>();
+    using Table = typename Cases::Strings;
+    return LookupText<Table>(tag) != UnknownNumber<Table>();
   }
 };
 // The field may be set for a listed tag value, and must be unset otherwise.
 template <class Cases>
 struct OptUnionCaseAnyEnumValue {
   boost::logic::tribool operator()(const std::string& tag) const {
-    if (LookupText<Cases>(tag) != UnknownNumber<Cases>()) return boost::logic::indeterminate;
+    using Table = typename Cases::Strings;
+    if (LookupText<Table>(tag) != UnknownNumber<Table>()) return boost::logic::indeterminate;
     return false;
   }
 };
