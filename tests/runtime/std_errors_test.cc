@@ -1,0 +1,328 @@
+// The standard error types and the helpers that check what enters and leaves a method.
+#include "runtime/std_errors.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "runtime/provider.h"
+
+namespace {
+
+namespace Errors = ::Com::Brantel::Tarn::Std::Errors;
+namespace D = ::Tarn::Data;
+using ::Tarn::BaseMessage;
+using ::Tarn::MessageList;
+using ::Tarn::Core::MethodResultPtr;
+using ::Tarn::Provider::ApiMethodHelper;
+using ::Tarn::Provider::DataDefinitionList;
+using ::testing::HasSubstr;
+using Strings = std::vector<std::string>;
+
+void ExpectMessage(const BaseMessage& m, const std::string& id, const Strings& args) {
+  EXPECT_EQ(m.id, id);
+  EXPECT_EQ(m.args, args);
+  EXPECT_EQ(m.defaultMessage.rfind("Unknown message id", 0), std::string::npos) << m.id;
+  for (const auto& a : args) {
+    if (!a.empty()) {
+      EXPECT_THAT(m.defaultMessage, HasSubstr(a));
+    }
+  }
+}
+
+struct StdErrorCase {
+  const char* type;  // the C++ type's name
+  std::string typeName;
+  std::function<std::shared_ptr<const D::ErrorValue>(const MessageList&)> create;
+  std::function<std::shared_ptr<const D::ErrorDefinition>()> definition;
+};
+
+template <class E>
+StdErrorCase Case(const char* type) {
+  return {type, E::typeName, [](const MessageList& m) { return E::Create(m); },
+          [] { return E::Definition(); }};
+}
+
+std::vector<StdErrorCase> AllStdErrors() {
+  return {
+      Case<Errors::AlreadyExists>("AlreadyExists"),
+      Case<Errors::AlreadyInDesiredState>("AlreadyInDesiredState"),
+      Case<Errors::Error>("Error"),
+      Case<Errors::InvalidArgument>("InvalidArgument"),
+      Case<Errors::NotAllowedInCurrentState>("NotAllowedInCurrentState"),
+      Case<Errors::NotFound>("NotFound"),
+      Case<Errors::ResourceBusy>("ResourceBusy"),
+      Case<Errors::ResourceInUse>("ResourceInUse"),
+      Case<Errors::ResourceInaccessible>("ResourceInaccessible"),
+      Case<Errors::ServiceUnavailable>("ServiceUnavailable"),
+      Case<Errors::UnableToAllocateResource>("UnableToAllocateResource"),
+      Case<Errors::Unauthenticated>("Unauthenticated"),
+      Case<Errors::Unauthorized>("Unauthorized"),
+      Case<Errors::Unsupported>("Unsupported"),
+      Case<Errors::InternalServerError>("InternalServerError"),
+  };
+}
+
+// "ResourceInUse" -> "resource_in_use".
+std::string LowerSnake(const std::string& camel) {
+  std::string out;
+  for (char c : camel) {
+    if (c >= 'A' && c <= 'Z') {
+      if (!out.empty()) out += '_';
+      out += static_cast<char>(c - 'A' + 'a');
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+TEST(StdErrorsTest, TypeNamesAreThePrefixAndTheLowerSnakeCaseName) {
+  EXPECT_EQ(LowerSnake("AlreadyExists"), "already_exists");
+  EXPECT_EQ(LowerSnake("InternalServerError"), "internal_server_error");
+  std::set<std::string> names;
+  for (const auto& c : AllStdErrors()) {
+    SCOPED_TRACE(c.type);
+    EXPECT_EQ(c.typeName, "com.brantel.tarn.std.errors." + LowerSnake(c.type));
+    names.insert(c.typeName);
+  }
+  EXPECT_EQ(names.size(), 15u);
+  EXPECT_STREQ(Errors::InvalidArgument::typeName, "com.brantel.tarn.std.errors.invalid_argument");
+  EXPECT_STREQ(Errors::InternalServerError::typeName,
+               "com.brantel.tarn.std.errors.internal_server_error");
+  EXPECT_STREQ(Errors::NotAllowedInCurrentState::typeName,
+               "com.brantel.tarn.std.errors.not_allowed_in_current_state");
+}
+
+TEST(StdErrorsTest, DefinitionIsAnErrorOfTheNameThatValidatesItsValues) {
+  const MessageList messages = {BaseMessage{"id.one", "text one", {"a", "", "a"}},
+                                BaseMessage{"id.two", "", {}}};
+  for (const auto& c : AllStdErrors()) {
+    SCOPED_TRACE(c.type);
+    auto def = c.definition();
+    ASSERT_TRUE(def);
+    EXPECT_EQ(def->GetType(), D::DataType::ERROR);
+    EXPECT_EQ(def->name(), c.typeName);
+
+    auto value = c.create(messages);
+    EXPECT_EQ(value->GetType(), D::DataType::ERROR);
+    EXPECT_EQ(value->name(), c.typeName);
+    EXPECT_EQ(value->Messages(), messages);
+    MessageList problems;
+    EXPECT_TRUE(def->Validate(value, problems));
+    EXPECT_TRUE(problems.empty());
+    EXPECT_TRUE(def->Validate(c.create({}), problems));
+    EXPECT_TRUE(def->Validate(D::ErrorValue::GetInstance(c.typeName), problems));
+    EXPECT_TRUE(problems.empty());
+  }
+}
+
+TEST(StdErrorsTest, DefinitionRejectsMalformedMessages) {
+  auto def = Errors::NotFound::Definition();
+  MessageList problems;
+
+  auto noMessages = std::make_shared<D::ErrorValue>(Errors::NotFound::typeName);
+  EXPECT_FALSE(def->Validate(noMessages, problems));
+  ASSERT_EQ(problems.size(), 1u);
+  ExpectMessage(problems[0], "tarn.data.compound.field.missing",
+                {"messages", Errors::NotFound::typeName});
+
+  auto wrongKind = std::make_shared<D::ErrorValue>(Errors::NotFound::typeName);
+  wrongKind->SetField("messages", D::IntegerValue::GetInstance(1));
+  problems.clear();
+  EXPECT_FALSE(def->Validate(wrongKind, problems));
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].id, "tarn.data.definition.kind.mismatch");
+
+  // A message entry without its identifier.
+  auto entry = D::StructValue::GetInstance(D::LocalizableMessageName());
+  entry->SetField("default_message", D::StringValue::GetInstance("t"));
+  entry->SetField("args", D::ListValueString::GetInstance());
+  auto list = D::ListValue::GetInstance();
+  list->Add(entry);
+  auto noId = std::make_shared<D::ErrorValue>(Errors::NotFound::typeName);
+  noId->SetField("messages", list);
+  problems.clear();
+  EXPECT_FALSE(def->Validate(noId, problems));
+  ASSERT_EQ(problems.size(), 1u);
+  ExpectMessage(problems[0], "tarn.data.compound.field.missing",
+                {"id", D::LocalizableMessageName()});
+}
+
+TEST(StdErrorsTest, DefinitionsAreMadeAfreshAndAgree) {
+  auto a = Errors::Unsupported::Definition();
+  auto b = Errors::Unsupported::Definition();
+  EXPECT_NE(a.get(), b.get());
+  EXPECT_EQ(a->ToString(), b->ToString());
+  EXPECT_THAT(a->ToString(), HasSubstr("messages"));
+}
+
+// ---- ApiMethodHelper ----
+
+D::DataDefinitionPtr InputDef() {
+  return D::StructDefinition::GetInstance("com.x.input",
+                                          {{"vm", D::DataDefinition::Create<std::string>()}});
+}
+
+std::shared_ptr<D::StructValue> Input(D::DataValuePtr vm) {
+  auto s = D::StructValue::GetInstance("com.x.input");
+  if (vm) s->SetField("vm", std::move(vm));
+  return s;
+}
+
+TEST(ApiMethodHelperTest, ValidateInputAcceptsAFittingValue) {
+  MethodResultPtr result;
+  EXPECT_TRUE(ApiMethodHelper::ValidateInput("get", InputDef(),
+                                             Input(D::StringValue::GetInstance("vm-1")), result));
+  EXPECT_FALSE(result);
+}
+
+TEST(ApiMethodHelperTest, ValidateInputFailureAnswersInvalidArgumentWithTheMessages) {
+  struct Case {
+    const char* what;
+    D::DataValuePtr value;
+    const char* id;
+  };
+  const std::vector<Case> cases = {
+      {"missing field", Input(nullptr), "tarn.data.compound.field.missing"},
+      {"wrong kind", Input(D::IntegerValue::GetInstance(1)), "tarn.data.definition.kind.mismatch"},
+      {"not a structure", D::IntegerValue::GetInstance(1), "tarn.data.definition.kind.mismatch"},
+      {"null", nullptr, "tarn.data.definition.kind.mismatch"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    MethodResultPtr result;
+    EXPECT_FALSE(ApiMethodHelper::ValidateInput("get", InputDef(), c.value, result));
+    ASSERT_TRUE(result);
+    EXPECT_FALSE(result->success());
+    EXPECT_FALSE(result->output());
+    ASSERT_TRUE(result->error());
+    EXPECT_EQ(result->error()->name(), Errors::InvalidArgument::typeName);
+    const MessageList messages = result->error()->Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].id, c.id);
+  }
+}
+
+TEST(ApiMethodHelperTest, ValidateInputWithoutDefinitionFails) {
+  MethodResultPtr result;
+  EXPECT_FALSE(ApiMethodHelper::ValidateInput("get", nullptr, Input(nullptr), result));
+  ASSERT_TRUE(result && result->error());
+  EXPECT_EQ(result->error()->name(), Errors::InvalidArgument::typeName);
+  ASSERT_EQ(result->error()->Messages().size(), 1u);
+  ExpectMessage(result->error()->Messages()[0], "tarn.data.invalid.type", {});
+}
+
+TEST(ApiMethodHelperTest, ValidateOutput) {
+  const auto outputDef = D::DataDefinition::Create<std::int64_t>();
+  const auto output = D::IntegerValue::GetInstance(4);
+  auto ok = ApiMethodHelper::ValidateOutput("get", outputDef, output);
+  ASSERT_TRUE(ok);
+  EXPECT_TRUE(ok->success());
+  EXPECT_EQ(ok->output().get(), output.get());
+  EXPECT_FALSE(ok->error());
+
+  for (const D::DataValuePtr& bad : std::vector<D::DataValuePtr>{
+           D::StringValue::GetInstance("four"), D::StructValue::GetInstance("s"), nullptr}) {
+    SCOPED_TRACE(bad ? bad->ToString() : "null");
+    auto result = ApiMethodHelper::ValidateOutput("get_things", outputDef, bad);
+    ASSERT_TRUE(result);
+    EXPECT_FALSE(result->success());
+    EXPECT_FALSE(result->output());
+    ASSERT_TRUE(result->error());
+    EXPECT_EQ(result->error()->name(), Errors::InternalServerError::typeName);
+    const MessageList messages = result->error()->Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    ExpectMessage(messages[0], "tarn.provider.output.invalid", {"get_things"});
+    EXPECT_EQ(messages[1].id, "tarn.data.definition.kind.mismatch");
+  }
+
+  auto noDef = ApiMethodHelper::ValidateOutput("get", nullptr, output);
+  ASSERT_TRUE(noDef && noDef->error());
+  EXPECT_EQ(noDef->error()->name(), Errors::InternalServerError::typeName);
+  EXPECT_EQ(noDef->error()->Messages().at(0).id, "tarn.provider.output.invalid");
+}
+
+TEST(ApiMethodHelperTest, ValidateOutputOfVoid) {
+  auto ok = ApiMethodHelper::ValidateOutput("delete", D::DataDefinition::Create<::Tarn::Void>(),
+                                            D::VoidValue::GetInstance());
+  EXPECT_TRUE(ok->success());
+}
+
+TEST(ApiMethodHelperTest, ValidateErrorPassesADeclaredError) {
+  const DataDefinitionList declared = {Errors::AlreadyExists::Definition(),
+                                       Errors::NotFound::Definition()};
+  auto error = Errors::NotFound::Create({BaseMessage{"id", "text", {"a"}}});
+  auto result = ApiMethodHelper::ValidateError("get", declared, error);
+  ASSERT_TRUE(result);
+  EXPECT_FALSE(result->success());
+  EXPECT_FALSE(result->output());
+  EXPECT_EQ(result->error().get(), error.get());
+}
+
+TEST(ApiMethodHelperTest, ValidateErrorAlwaysPassesTheRuntimesOwnErrors) {
+  const std::vector<DataDefinitionList> lists = {
+      {}, {Errors::NotFound::Definition()}, {nullptr, D::DataDefinition::Create<bool>()}};
+  for (const auto& declared : lists) {
+    for (const D::ErrorValuePtr& error :
+         {D::ErrorValuePtr(Errors::InvalidArgument::Create({BaseMessage{"m", "t", {}}})),
+          D::ErrorValuePtr(Errors::InternalServerError::Create())}) {
+      auto result = ApiMethodHelper::ValidateError("get", declared, error);
+      ASSERT_TRUE(result);
+      EXPECT_EQ(result->error().get(), error.get());
+    }
+  }
+}
+
+// Whatever is not allowed becomes an internal server error naming the method and the error.
+void ExpectReplaced(const MethodResultPtr& result, const std::string& method,
+                    const std::string& replaced) {
+  ASSERT_TRUE(result);
+  EXPECT_FALSE(result->success());
+  ASSERT_TRUE(result->error());
+  EXPECT_EQ(result->error()->name(), Errors::InternalServerError::typeName);
+  const MessageList messages = result->error()->Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  ExpectMessage(messages[0], "tarn.provider.error.undeclared", {method, replaced});
+}
+
+TEST(ApiMethodHelperTest, ValidateErrorReplacesAnUndeclaredError) {
+  const DataDefinitionList declared = {Errors::AlreadyExists::Definition()};
+  ExpectReplaced(ApiMethodHelper::ValidateError("create", declared, Errors::NotFound::Create()),
+                 "create", Errors::NotFound::typeName);
+  ExpectReplaced(ApiMethodHelper::ValidateError("create", {}, Errors::AlreadyExists::Create()),
+                 "create", Errors::AlreadyExists::typeName);
+  ExpectReplaced(
+      ApiMethodHelper::ValidateError("create", declared, D::ErrorValue::GetInstance("com.x.own")),
+      "create", "com.x.own");
+  ExpectReplaced(ApiMethodHelper::ValidateError("create", declared, nullptr), "create", "null");
+}
+
+TEST(ApiMethodHelperTest, ValidateErrorReplacesADeclaredNameThatDoesNotFit) {
+  // Declared by name, but the value does not fit the definition.
+  auto malformed = std::make_shared<D::ErrorValue>(Errors::NotFound::typeName);
+  malformed->SetField("messages", D::StringValue::GetInstance("not a list"));
+  ExpectReplaced(ApiMethodHelper::ValidateError("get", {Errors::NotFound::Definition()}, malformed),
+                 "get", Errors::NotFound::typeName);
+  // A structure definition of the same name is not an error definition.
+  auto lookalike = D::StructDefinition::GetInstance(Errors::NotFound::typeName, {});
+  ExpectReplaced(
+      ApiMethodHelper::ValidateError("get", {lookalike, nullptr}, Errors::NotFound::Create()),
+      "get", Errors::NotFound::typeName);
+}
+
+TEST(ApiMethodHelperTest, GetInvalidArgumentErrorCarriesTheMessages) {
+  const MessageList messages = {BaseMessage{"tarn.invoke.invalid.input", "x", {"op"}},
+                                BaseMessage{"tarn.data.compound.field.extra", "y", {"T", "f", ""}}};
+  auto error = ApiMethodHelper::GetInvalidArgumentError(messages);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->name(), Errors::InvalidArgument::typeName);
+  EXPECT_EQ(error->Messages(), messages);
+  EXPECT_TRUE(ApiMethodHelper::GetInvalidArgumentError({})->Messages().empty());
+}
+
+}  // namespace
