@@ -35,10 +35,10 @@ constexpr CatalogueEntry kCoreCatalogue[] = {
     {"tarn.data.invalid.type", "The value does not have the type that was expected."},
     // Structure name, field name.
     {"tarn.data.union.invalid.case.state.isnotset.short",
-     "Field '{2}' of '{1}' must not be set for the selected union case."},
+     "Field '{2}' of '{1}' must be set for the selected union case."},
     // Structure name, field name.
     {"tarn.data.union.invalid.case.state.isset.short",
-     "Field '{2}' of '{1}' must be set for the selected union case."},
+     "Field '{2}' of '{1}' must not be set for the selected union case."},
     // Tag field name.
     {"tarn.data.union.missing.tag.field", "The union tag field '{1}' is missing."},
     // Canonical structure name.

@@ -222,11 +222,18 @@ class ValuePrinter {
             return false;
           break;
         case DataType::STRING:
-        case DataType::BLOB:
-        case DataType::SECRET:
-          // The three share the layout of ScalarValue<K, std::string>.
           if (static_cast<const StringValue*>(x)->value() !=
               static_cast<const StringValue*>(y)->value())
+            return false;
+          break;
+        case DataType::BLOB:
+          if (static_cast<const BlobValue*>(x)->value() !=
+              static_cast<const BlobValue*>(y)->value())
+            return false;
+          break;
+        case DataType::SECRET:
+          if (static_cast<const SecretValue*>(x)->value() !=
+              static_cast<const SecretValue*>(y)->value())
             return false;
           break;
         case DataType::OPTIONAL: {
@@ -432,6 +439,11 @@ bool DataValue::ToPrimitive<double>(double& out, MessageList& messages) const {
   if (text->empty() || end != text->c_str() + text->size() ||
       std::isspace(static_cast<unsigned char>((*text)[0]))) {
     messages.push_back(ParseFailed(*text, DataType::DOUBLE));
+    return false;
+  }
+  if (std::isinf(parsed) && text->find_first_of("iI") == std::string::npos) {
+    messages.push_back(
+        Message<CoreTag>("tarn.data.value.out.of.range", *text, DataTypeName(DataType::DOUBLE)));
     return false;
   }
   out = parsed;

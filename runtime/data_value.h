@@ -56,7 +56,8 @@ class KOV_EXPORT DataValue {
 
   DataType GetType() const { return type_; }
 
-  // The text form of the value, e.g. `struct info {count: 4, name: "a"}`.
+  // The text form of the value, e.g. `com.x.info{count: 4, name: "a"}`; a string on its own is
+  // its text, a string inside a container is quoted.
   std::string ToString() const;
 
   // Structural equality: same kind and same contents, compared without recursion.
@@ -66,8 +67,9 @@ class KOV_EXPORT DataValue {
   template <class X>
   static DataValuePtr Create(const X& value);
 
-  // Extracts a primitive of exactly the matching kind. A mismatch appends one message naming the
-  // expected and the found kind and returns false; `out` is then unchanged.
+  // Extracts a primitive of the matching kind (a double also accepts an integer). A mismatch
+  // appends one message naming the expected and the found kind and returns false; `out` is then
+  // unchanged.
   template <class X>
   bool Value(X& out, MessageList& messages) const;
 

@@ -19,9 +19,11 @@ void ToValue(const NativeConstPtr&, DataValuePtr* dst, Deque&, MessageList&) {
 void FromValue(const DataValuePtr& value, NativePtr dst, V2N_internal::StackMapCnt& work,
                MessageList& messages) {
   auto* input = static_cast<OperationInput*>(dst);
-  if (NarrowDataTypeInt<CompoundValue>(value)) return;
   auto text = NarrowDataTypeInt<StringValue>(value);
-  if (text && text->value().empty()) return;
+  if (NarrowDataTypeInt<CompoundValue>(value) || (text && text->value().empty())) {
+    input->valid = true;
+    return;
+  }
   input->valid = false;
   messages.push_back(Message<CoreTag>("tarn.data.invalid.type"));
   work.Clear();

@@ -520,9 +520,8 @@ TEST(UnionCaseDefinitionTest, PredicateSeesTheTagText) {
   EXPECT_EQ(seen, (Strings{"x y", "z", "", ""}));
 }
 
-// The catalogue texts of the two union messages are swapped: "isnotset" (a required field is
-// unset) reads "must not be set", and "isset" (a forbidden field is set) reads "must be set".
-TEST(UnionCaseDefinitionTest, DISABLED_MessagesSayWhatIsWrong) {
+// "isnotset" (a required field is unset) must say the field must be set, and "isset" the reverse.
+TEST(UnionCaseDefinitionTest, MessagesSayWhatIsWrong) {
   BaseMessage m = ExpectInvalid(ChoiceDef(), Choice(Str("A"), nullptr));
   EXPECT_EQ(m.defaultMessage,
             "Field 'payload' of 'com.x.choice' must be set for the selected union case.");
@@ -692,9 +691,8 @@ TEST(OperationInputTest, FromValue) {
   }
 }
 
-// Bug: a successful conversion into an input that an earlier conversion marked invalid leaves it
-// invalid; the conversion should describe the value it read.
-TEST(OperationInputTest, DISABLED_SuccessfulConversionMarksTheInputValid) {
+// A conversion describes the value it read, whatever an earlier conversion left behind.
+TEST(OperationInputTest, SuccessfulConversionMarksTheInputValid) {
   OperationInput input;
   MessageList messages;
   EXPECT_FALSE(FromValue(Int(1), input, messages));
