@@ -12,9 +12,10 @@ CpusSvc::AsyncServiceInterface::~AsyncServiceInterface() = default;
 std::shared_ptr<::Tarn::Provider::AsyncApiInterface> CpusSvc::AsyncServiceBinderHelper::Bind(
     const std::shared_ptr<AsyncServiceInterface>& implementation,
     const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
-  return ::Tarn::Provider::BindInterface(
-      implementation, localizer, ::Tarn::Provider::MakeSlot<GetMethod>(&AsyncServiceInterface::Get),
-      ::Tarn::Provider::MakeSlot<UpdateMethod>(&AsyncServiceInterface::Update));
+  using ::Tarn::Provider::MakeSlot;
+  return ::Tarn::Provider::BindInterface(implementation, localizer,
+                                         MakeSlot<GetMethod>(&AsyncServiceInterface::Get),
+                                         MakeSlot<UpdateMethod>(&AsyncServiceInterface::Update));
 }
 
 std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
@@ -30,9 +31,6 @@ CpusSvc::AsyncServiceBinder::BindImplementation(
     const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
   return AsyncServiceBinderHelper::Bind(implementation, localizer);
 }
-
-CpusSvc::AsyncServiceStub::AsyncServiceStub(std::shared_ptr<::Tarn::Stub::AsyncApiStub> apiStub)
-    : apiStub_(std::move(apiStub)) {}
 
 void CpusSvc::AsyncServiceStub::Get(
     const std::string& vm, const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,

@@ -9,6 +9,8 @@ namespace Kov {
 namespace Vm {
 namespace Compute {
 
+// The CPU service: reads and changes the number of virtual CPUs of a virtual machine, its cores per
+// socket, and whether CPUs may be added or removed while it runs.
 class KOV_EXPORT CpusSvc {
  public:
   class AsyncServiceInterface;
@@ -164,7 +166,8 @@ class KOV_EXPORT CpusSvc {
 
   class KOV_EXPORT AsyncServiceStub : public AsyncServiceInterface {
    public:
-    explicit AsyncServiceStub(std::shared_ptr<::Tarn::Stub::AsyncApiStub> apiStub);
+    explicit AsyncServiceStub(std::shared_ptr<::Tarn::Stub::AsyncApiStub> apiStub)
+        : apiStub_(std::move(apiStub)) {}
     void Get(const std::string& vm,
              const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
              const GetMethod::ResultCbType& result) override;
