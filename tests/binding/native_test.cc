@@ -1,0 +1,355 @@
+#include "binding/native.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <boost/logic/tribool.hpp>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/binding/binding_test_util.h"
+#include "tests/binding/test_records.h"
+#include "vm/compute/cpus.h"
+
+namespace KovTest {
+namespace {
+
+using Color = TestSvc::Color;
+using ::Tarn::EnumConverter;
+using ::Tarn::Data::BaseNative;
+using ::Tarn::Data::StructValue;
+using ::Tarn::Data::TypeInfo;
+
+// ---- enumerations ----
+
+TEST(EnumTest, UnknownNumberIsTheCountOfKnownValues) {
+  EXPECT_EQ(::Tarn::UnknownNumber<Color::Strings>(), 3);
+  EXPECT_EQ(static_cast<int>(Color::_UNKNOWN), 3);
+  EXPECT_STREQ(Color::Strings::values[3], "_UNKNOWN");
+  EXPECT_EQ(Color::Strings::values[4], nullptr);
+}
+
+TEST(EnumTest, DefaultIsUnknownWithEmptyText) {
+  const Color c;
+  EXPECT_EQ(c.value(), Color::_UNKNOWN);
+  EXPECT_EQ(c.unknownText(), "");
+  EXPECT_EQ(::Tarn::EnumToText(c), "_UNKNOWN");
+}
+
+struct FromTextCase {
+  const char* text;
+  Color::Value value;
+  const char* kept;
+};
+
+TEST(EnumTest, ConvertFromText) {
+  const FromTextCase cases[] = {
+      {"RED", Color::RED, ""},
+      {"GREEN", Color::GREEN, ""},
+      {"BLUE", Color::BLUE, ""},
+      // The literal "_UNKNOWN" is the unknown value itself, nothing is kept.
+      {"_UNKNOWN", Color::_UNKNOWN, ""},
+      {"PURPLE", Color::_UNKNOWN, "PURPLE"},
+      // Comparison is exact and case-sensitive.
+      {"red", Color::_UNKNOWN, "red"},
+      {" RED", Color::_UNKNOWN, " RED"},
+      {"RED ", Color::_UNKNOWN, "RED "},
+      {"_unknown", Color::_UNKNOWN, "_unknown"},
+      {"", Color::_UNKNOWN, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    Color color(Color::GREEN);
+    EnumConverter::Convert<Color::Strings>(std::string(c.text), color);
+    EXPECT_EQ(color.value(), c.value);
+    EXPECT_EQ(color.unknownText(), c.kept);
+  }
+}
+
+TEST(EnumTest, TextWithEmbeddedZeroIsNotATableEntry) {
+  Color color;
+  const std::string text("RED\0X", 5);
+  EnumConverter::Convert<Color::Strings>(text, color);
+  EXPECT_EQ(color.value(), Color::_UNKNOWN);
+  EXPECT_EQ(color.unknownText(), text);
+  EXPECT_EQ(::Tarn::EnumToText(color), text);
+}
+
+TEST(EnumTest, ConvertingAKnownTextDropsAPreviouslyKeptText) {
+  Color color;
+  EnumConverter::Convert<Color::Strings>("PURPLE", color);
+  ASSERT_EQ(color.unknownText(), "PURPLE");
+  EnumConverter::Convert<Color::Strings>("BLUE", color);
+  EXPECT_EQ(color.value(), Color::BLUE);
+  EXPECT_EQ(color.unknownText(), "");
+  EnumConverter::Convert<Color::Strings>("_UNKNOWN", color);
+  EXPECT_EQ(color.unknownText(), "");
+}
+
+TEST(EnumTest, ConvertToText) {
+  EXPECT_EQ((EnumConverter::Convert<Color::Strings>(Color(Color::RED))), "RED");
+  EXPECT_EQ((EnumConverter::Convert<Color::Strings>(Color(Color::BLUE))), "BLUE");
+  EXPECT_EQ((EnumConverter::Convert<Color::Strings>(Color())), "_UNKNOWN");
+  EXPECT_EQ((EnumConverter::Convert<Color::Strings>(EnumOf<Color>("PURPLE"))), "PURPLE");
+  EXPECT_EQ((EnumConverter::Convert<Color::Strings>(EnumOf<Color>("_UNKNOWN"))), "_UNKNOWN");
+}
+
+TEST(EnumTest, EveryTextTravelsBackUnchangedExceptTheEmptyOne) {
+  for (const char* text : {"RED", "GREEN", "BLUE", "_UNKNOWN", "PURPLE", "x y", "\xc3\xa9"}) {
+    EXPECT_EQ(::Tarn::EnumToText(EnumOf<Color>(text)), text);
+  }
+  // An empty text keeps nothing, so it travels back as the default.
+  EXPECT_EQ(::Tarn::EnumToText(EnumOf<Color>("")), "_UNKNOWN");
+}
+
+TEST(EnumTest, EqualityTakesTheKeptTextIntoAccount) {
+  EXPECT_EQ(EnumOf<Color>("RED"), Color(Color::RED));
+  EXPECT_EQ(EnumOf<Color>("_UNKNOWN"), Color());
+  EXPECT_NE(EnumOf<Color>("A"), Color());
+  EXPECT_NE(EnumOf<Color>("A"), EnumOf<Color>("B"));
+  EXPECT_EQ(EnumOf<Color>("A"), EnumOf<Color>("A"));
+}
+
+TEST(EnumTest, SetsOrderByNumberThenByKeptTextInByteOrder) {
+  std::set<Color> set;
+  for (const char* text :
+       {"_UNKNOWN", "zeta", "BLUE", "\xc3\xa9", "RED", "Zeta", "alpha", "RED", "GREEN", "zeta"}) {
+    set.insert(EnumOf<Color>(text));
+  }
+  std::vector<std::string> order;
+  for (auto& c : set) order.push_back(::Tarn::EnumToText(c));
+  // Byte order: upper case before lower case, bytes above 0x7f last.
+  EXPECT_EQ(order, (std::vector<std::string>{"RED", "GREEN", "BLUE", "_UNKNOWN", "Zeta", "alpha",
+                                             "zeta", "\xc3\xa9"}));
+}
+
+TEST(EnumTest, MessagesPlaceAnEnumerationAsItsNumber) {
+  EXPECT_EQ(::Tarn::FormatImpl<1>::call("{}", Color(Color::BLUE)), "2");
+  EXPECT_EQ(::Tarn::FormatImpl<1>::call("{}", EnumOf<Color>("PURPLE")), "3");
+}
+
+// ---- union predicates ----
+
+using Annotations = TestSvc::MachineAnnotations;
+
+TEST(UnionPredicateTest, RequiredFieldPredicate) {
+  const ::Tarn::Data::UnionCaseAnyEnumValue<Annotations::DiskUnionCases> required;
+  EXPECT_TRUE(required("OFF") == true);
+  for (const char* tag : {"ON", "SUSPENDED", "_UNKNOWN", "off", "", "OFF "}) {
+    SCOPED_TRACE(tag);
+    EXPECT_TRUE(required(tag) == false);
+  }
+}
+
+TEST(UnionPredicateTest, AllowedFieldPredicate) {
+  const ::Tarn::Data::OptUnionCaseAnyEnumValue<Annotations::NoteUnionCases> allowed;
+  EXPECT_TRUE(boost::logic::indeterminate(allowed("ON")));
+  EXPECT_TRUE(boost::logic::indeterminate(allowed("SUSPENDED")));
+  for (const char* tag : {"OFF", "_UNKNOWN", "on", "", "PURPLE"}) {
+    SCOPED_TRACE(tag);
+    EXPECT_TRUE(allowed(tag) == false);
+  }
+}
+
+TEST(UnionPredicateTest, AnnotationTablesNameTheTagFirst) {
+  EXPECT_STREQ(Annotations::UnionTags::Strings::values[0], "state");
+  EXPECT_STREQ(Annotations::UnionTags::Strings::values[1], "_UNKNOWN");
+  EXPECT_STREQ(TestSvc::BackingAnnotations::UnionTags::Strings::values[0], "mode");
+}
+
+// ---- type names and default instances ----
+
+TEST(TypeInfoTest, Names) {
+  EXPECT_EQ(TypeInfo<TestSvc::Leaf>::name(), "com.brantel.kov.vm.test.leaf");
+  EXPECT_EQ(TypeInfo<TestSvc::Color>::name(), "com.brantel.kov.vm.test.color");
+  EXPECT_EQ(TypeInfo<std::shared_ptr<const TestSvc::Leaf>>::name(),
+            "SharedPtr<com.brantel.kov.vm.test.leaf>");
+  EXPECT_EQ(TypeInfo<std::shared_ptr<TestSvc::Everything>>::name(),
+            "SharedPtr<com.brantel.kov.vm.test.everything>");
+  EXPECT_EQ(TypeInfo<std::string>::name(), "String");
+}
+
+TEST(TypeInfoTest, EveryInputRecordHasTheOperationInputName) {
+  const std::string expected = TypeInfo<::Tarn::OperationInput>::name();
+  EXPECT_FALSE(expected.empty());
+  EXPECT_EQ(TypeInfo<TestSvc::DoMethod::Input>::name(), expected);
+  EXPECT_EQ(TypeInfo<Com::Brantel::Kov::Vm::Compute::CpusSvc::GetMethod::Input>::name(), expected);
+  EXPECT_EQ(TypeInfo<std::shared_ptr<const TestSvc::DoMethod::Input>>::name(),
+            "SharedPtr<" + expected + ">");
+}
+
+TEST(TypeInfoTest, NameIsAFreshString) {
+  std::string first = TypeInfo<TestSvc::Leaf>::name();
+  first[0] = 'X';
+  EXPECT_EQ(TypeInfo<TestSvc::Leaf>::name(), "com.brantel.kov.vm.test.leaf");
+}
+
+TEST(TypeInfoTest, DefaultInstanceIsNewAndDefaultAndIgnoresItsArgument) {
+  const DataValuePtr ignored =
+      Struct(TestSvc::Everything::typeName, {{"count", Int(5)}, {"label", Str("x")}});
+  auto a = TypeInfo<TestSvc::Everything>::defaultInstance(ignored);
+  auto b = TypeInfo<TestSvc::Everything>::defaultInstance(nullptr);
+  ASSERT_TRUE(a);
+  ASSERT_TRUE(b);
+  EXPECT_NE(a.get(), b.get());
+  for (auto* e : {a.get(), b.get()}) {
+    EXPECT_FALSE(e->unknownFields);
+    EXPECT_EQ(e->count, 0);
+    EXPECT_FALSE(e->enabled);
+    EXPECT_EQ(e->label, "");
+    EXPECT_EQ(e->color.value(), Color::_UNKNOWN);
+    EXPECT_EQ(e->color.unknownText(), "");
+    EXPECT_FALSE(e->optCount);
+    EXPECT_FALSE(e->optEnabled);
+    EXPECT_FALSE(e->optLabel);
+    EXPECT_FALSE(e->optColor);
+    EXPECT_FALSE(e->leaf);
+    EXPECT_FALSE(e->optLeaf);
+    EXPECT_TRUE(e->leaves.empty());
+    EXPECT_TRUE(e->tags.empty());
+    EXPECT_TRUE(e->colors.empty());
+    EXPECT_FALSE(e->optTags);
+  }
+}
+
+// ---- unknown fields ----
+
+TEST(UnknownFieldsTest, NativeToValueCopiesNothingWhenThereAreNone) {
+  TestSvc::Leaf leaf;
+  auto target = StructValue::GetInstance("t");
+  target->SetField("name", Str("kept"));
+  BaseNative::AdapterHelper::AddUnknownFields(leaf, *target);
+  ASSERT_EQ(target->fields().size(), 1u);
+  EXPECT_EQ(*target->fields().at("name"), *Str("kept"));
+}
+
+TEST(UnknownFieldsTest, NativeToValueSharesTheKeptValues) {
+  TestSvc::Leaf leaf;
+  leaf.unknownFields = StructValue::GetInstance("unknownFields");
+  const DataValuePtr b = Int(2);
+  const DataValuePtr a = Str("one");
+  leaf.unknownFields->SetField("b", b);
+  leaf.unknownFields->SetField("a", a);
+  auto target = StructValue::GetInstance("t");
+  BaseNative::AdapterHelper::AddUnknownFields(leaf, *target);
+  ASSERT_EQ(target->fields().size(), 2u);
+  EXPECT_EQ(target->fields().at("a").get(), a.get());
+  EXPECT_EQ(target->fields().at("b").get(), b.get());
+}
+
+struct MergeCase {
+  const char* what;
+  std::vector<std::string> source;
+  std::vector<std::string> unknown;
+};
+
+TEST(UnknownFieldsTest, ValueToNativeMergesWithTheSortedNames) {
+  // Declared: "B", "a_b", "ab", "b" (byte order: upper case, then "_" (0x5f), then lower case).
+  static constexpr ::Tarn::Data::SortedNames<4> names{{"B", "a_b", "ab", "b"}};
+  const MergeCase cases[] = {
+      {"only declared", {"B", "a_b", "ab", "b"}, {}},
+      {"none at all", {}, {}},
+      {"before, between and after",
+       {"A", "B", "a", "a_b", "a_c", "ab", "b", "c"},
+       {"A", "a", "a_c", "c"}},
+      {"declared names missing from the value", {"a_a", "aa", "z"}, {"a_a", "aa", "z"}},
+      {"prefixes of declared names", {"", "a", "a_", "b_"}, {"", "a", "a_", "b_"}},
+      {"only after the last declared", {"b", "ba", "bb"}, {"ba", "bb"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto source = StructValue::GetInstance("s");
+    std::vector<DataValuePtr> values;
+    for (auto& n : c.source) {
+      values.push_back(Str(n));
+      source->SetField(n, values.back());
+    }
+    std::shared_ptr<StructValue> target;
+    BaseNative::AdapterHelper::AddUnknownFields(names, source.get(), target);
+    if (c.unknown.empty()) {
+      EXPECT_FALSE(target);
+      continue;
+    }
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->name(), "unknownFields");
+    EXPECT_EQ(target->GetType(), ::Tarn::Data::DataType::STRUCTURE);
+    std::vector<std::string> got;
+    for (auto& f : target->fields()) {
+      got.push_back(f.first);
+      // The received value itself, not a copy.
+      EXPECT_EQ(f.second.get(), source->fields().at(f.first).get());
+    }
+    EXPECT_EQ(got, c.unknown);
+  }
+}
+
+TEST(UnknownFieldsTest, ValueToNativeWithoutDeclaredNamesKeepsEveryField) {
+  static constexpr ::Tarn::Data::SortedNames<0> none{};
+  auto source = Struct("s", {{"x", Int(1)}, {"y", Int(2)}});
+  std::shared_ptr<StructValue> target;
+  BaseNative::AdapterHelper::AddUnknownFields(none, source.get(), target);
+  ASSERT_TRUE(target);
+  EXPECT_EQ(target->fields().size(), 2u);
+}
+
+TEST(UnknownFieldsTest, ValueToNativeWithoutSourceLeavesTheTargetAlone) {
+  std::shared_ptr<StructValue> target;
+  BaseNative::AdapterHelper::AddUnknownFields(TestSvc::Leaf::AdapterHelper::sortedNames, nullptr,
+                                              target);
+  EXPECT_FALSE(target);
+}
+
+TEST(UnknownFieldsTest, ValueToNativeAddsToAnExistingTarget) {
+  auto existing = StructValue::GetInstance("unknownFields");
+  existing->SetField("old", Int(1));
+  std::shared_ptr<StructValue> target = existing;
+  auto source = Struct("s", {{"name", Str("n")}, {"new", Int(2)}});
+  BaseNative::AdapterHelper::AddUnknownFields(TestSvc::Leaf::AdapterHelper::sortedNames,
+                                              source.get(), target);
+  EXPECT_EQ(target.get(), existing.get());
+  EXPECT_EQ(target->fields().size(), 2u);
+  EXPECT_TRUE(target->HasField("new"));
+}
+
+TEST(UnknownFieldsTest, GeneratedNameArraysAreSorted) {
+  auto sorted = [](const auto& names) {
+    return std::is_sorted(names.begin(), names.end()) &&
+           std::adjacent_find(names.begin(), names.end()) == names.end();
+  };
+  EXPECT_TRUE(sorted(TestSvc::Everything::AdapterHelper::sortedNames));
+  EXPECT_TRUE(sorted(TestSvc::Machine::AdapterHelper::sortedNames));
+  EXPECT_TRUE(sorted(TestSvc::Backing::AdapterHelper::sortedNames));
+  EXPECT_TRUE(sorted(TestSvc::DoMethod::Input::AdapterHelper::sortedNames));
+  EXPECT_TRUE(sorted(TestSvc::Tree::AdapterHelper::sortedNames));
+  EXPECT_TRUE(sorted(TestSvc::Chain::AdapterHelper::sortedNames));
+  EXPECT_TRUE(sorted(TestSvc::Placement::AdapterHelper::sortedNames));
+}
+
+// ---- structure metadata ----
+
+TEST(StructInfoTest, CreateDescribesTheResourceFields) {
+  auto info = ::Tarn::Metadata::StructInfo::Create<TestSvc::Placement>();
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->number, 0);
+  EXPECT_EQ(info->name, "com.brantel.kov.vm.Test.Placement");
+  EXPECT_FALSE(info->documentation);
+  ASSERT_EQ(info->fields.size(), 2u);
+  using Entry = std::pair<std::string, std::string>;
+  const Entry expected[] = {{"vm", "com.brantel.kov.vm.VirtualMachine"},
+                            {"disk", "com.brantel.kov.vm.VirtualDisk"}};
+  for (auto& [field, type] : expected) {
+    SCOPED_TRACE(field);
+    auto& entry = info->fields.at(field);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->number, 0);
+    EXPECT_EQ(entry->resourceType, type);
+    EXPECT_TRUE(entry->properties.empty());
+    EXPECT_FALSE(entry->documentation);
+  }
+  EXPECT_NE(::Tarn::Metadata::StructInfo::Create<TestSvc::Placement>().get(), info.get());
+}
+
+}  // namespace
+}  // namespace KovTest

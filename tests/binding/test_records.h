@@ -1,0 +1,350 @@
+// Small records for the binding tests, declared exactly as the generator emits service records:
+// member lists, type and native names, sorted wire names and, for unions, their annotations and
+// check order. Together they cover every member shape a record can have.
+#pragma once
+
+#include <boost/optional.hpp>
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "binding/service.h"
+
+namespace KovTest {
+
+class TestSvc {
+ public:
+  class Color : public ::Tarn::Enum {
+   public:
+    enum Value : std::int32_t { RED, GREEN, BLUE, _UNKNOWN };
+    struct Strings {
+      static constexpr const char* values[] = {"RED", "GREEN", "BLUE", "_UNKNOWN", nullptr};
+    };
+    static constexpr const char typeName[] = "com.brantel.kov.vm.test.color";
+    Color(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}  // NOLINT(google-explicit-constructor)
+    Value value() const { return static_cast<Value>(number()); }
+  };
+
+  class PowerState : public ::Tarn::Enum {
+   public:
+    enum Value : std::int32_t { ON, OFF, SUSPENDED, _UNKNOWN };
+    struct Strings {
+      static constexpr const char* values[] = {"ON", "OFF", "SUSPENDED", "_UNKNOWN", nullptr};
+    };
+    static constexpr const char typeName[] = "com.brantel.kov.vm.test.power_state";
+    PowerState(Value value = _UNKNOWN)  // NOLINT(google-explicit-constructor)
+        : ::Tarn::Enum(value) {}
+    Value value() const { return static_cast<Value>(number()); }
+  };
+
+  struct Leaf : ::Tarn::Data::BaseNative {
+    static constexpr const char typeName[] = "com.brantel.kov.vm.test.leaf";
+    static constexpr const char nativeName[] = "::KovTest::TestSvc::Leaf";
+
+    std::string name;
+    std::int64_t size = 0;
+
+    struct AdapterHelper {
+      static constexpr ::Tarn::Data::SortedNames<2> sortedNames{{"name", "size"}};
+      template <class Helper>
+      static void AddFields(Helper& h) {
+        h.AddField("name", &Leaf::name);
+        h.AddField("size", &Leaf::size);
+      }
+    };
+  };
+
+  // One member of every shape.
+  struct Everything : ::Tarn::Data::BaseNative {
+    static constexpr const char typeName[] = "com.brantel.kov.vm.test.everything";
+    static constexpr const char nativeName[] = "::KovTest::TestSvc::Everything";
+
+    std::int64_t count = 0;
+    bool enabled = false;
+    std::string label;
+    Color color;
+    boost::optional<std::int64_t> optCount;
+    boost::optional<bool> optEnabled;
+    boost::optional<std::string> optLabel;
+    boost::optional<Color> optColor;
+    std::shared_ptr<const Leaf> leaf;
+    ::Tarn::OptionalPtr<const Leaf> optLeaf;
+    std::vector<std::shared_ptr<const Leaf>> leaves;
+    std::set<std::string> tags;
+    std::set<Color> colors;
+    boost::optional<std::set<std::string>> optTags;
+
+    struct AdapterHelper {
+      static constexpr ::Tarn::Data::SortedNames<14> sortedNames{
+          {"color", "colors", "count", "enabled", "label", "leaf", "leaves", "opt_color",
+           "opt_count", "opt_enabled", "opt_label", "opt_leaf", "opt_tags", "tags"}};
+      template <class Helper>
+      static void AddFields(Helper& h) {
+        h.AddField("count", &Everything::count);
+        h.AddField("enabled", &Everything::enabled);
+        h.AddField("label", &Everything::label);
+        h.AddField("color", &Everything::color);
+        h.AddField("opt_count", &Everything::optCount);
+        h.AddField("opt_enabled", &Everything::optEnabled);
+        h.AddField("opt_label", &Everything::optLabel);
+        h.AddField("opt_color", &Everything::optColor);
+        h.AddField("leaf", &Everything::leaf);
+        h.AddField("opt_leaf", &Everything::optLeaf);
+        h.AddField("leaves", &Everything::leaves);
+        h.AddField("tags", &Everything::tags);
+        h.AddField("colors", &Everything::colors);
+        h.AddField("opt_tags", &Everything::optTags);
+      }
+    };
+  };
+
+  // A union whose missing-tag check runs first. `disk` must be set exactly when the state is OFF;
+  // `note` may be set when ON or SUSPENDED and must be unset otherwise.
+  struct MachineAnnotations {
+    class UnionTags : public ::Tarn::Enum {
+     public:
+      enum Value : std::int32_t { state, _UNKNOWN };
+      struct Strings {
+        static constexpr const char* values[] = {"state", "_UNKNOWN", nullptr};
+      };
+      UnionTags(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}  // NOLINT
+    };
+    class DiskUnionCases : public ::Tarn::Enum {
+     public:
+      enum Value : std::int32_t { OFF, _UNKNOWN };
+      struct Strings {
+        static constexpr const char* values[] = {"OFF", "_UNKNOWN", nullptr};
+      };
+      DiskUnionCases(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}  // NOLINT
+    };
+    class NoteUnionCases : public ::Tarn::Enum {
+     public:
+      enum Value : std::int32_t { ON, SUSPENDED, _UNKNOWN };
+      struct Strings {
+        static constexpr const char* values[] = {"ON", "SUSPENDED", "_UNKNOWN", nullptr};
+      };
+      NoteUnionCases(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}  // NOLINT
+    };
+  };
+
+  struct Machine : ::Tarn::Data::BaseNative {
+    static constexpr const char typeName[] = "com.brantel.kov.vm.test.machine";
+    static constexpr const char nativeName[] = "::KovTest::TestSvc::Machine";
+
+    PowerState state;
+    boost::optional<std::string> disk;
+    boost::optional<std::int64_t> note;
+
+    struct AdapterHelper {
+      static constexpr ::Tarn::Data::SortedNames<3> sortedNames{{"disk", "note", "state"}};
+      template <class Helper>
+      static void AddFields(Helper& h) {
+        h.AddField("state", &Machine::state);
+        h.AddField("disk", &Machine::disk,
+                   ::Tarn::Data::UnionCase<
+                       MachineAnnotations::UnionTags,
+                       ::Tarn::Data::UnionCaseAnyEnumValue<MachineAnnotations::DiskUnionCases>>());
+        h.AddField(
+            "note", &Machine::note,
+            ::Tarn::Data::UnionCase<
+                MachineAnnotations::UnionTags,
+                ::Tarn::Data::OptUnionCaseAnyEnumValue<MachineAnnotations::NoteUnionCases>>());
+      }
+    };
+    struct UnionRules {
+      template <class Checker>
+      static void Check(Checker& c) {
+        c.template MissingTag<MachineAnnotations::UnionTags>(&Machine::state);
+        c.Case(&Machine::state, &Machine::disk, "disk",
+               ::Tarn::Data::UnionCaseAnyEnumValue<MachineAnnotations::DiskUnionCases>());
+        c.Case(&Machine::state, &Machine::note, "note",
+               ::Tarn::Data::OptUnionCaseAnyEnumValue<MachineAnnotations::NoteUnionCases>());
+      }
+    };
+  };
+
+  // The same rules over a tag named "mode", with the field checks first and the missing-tag check
+  // last.
+  struct BackingAnnotations {
+    class UnionTags : public ::Tarn::Enum {
+     public:
+      enum Value : std::int32_t { mode, _UNKNOWN };
+      struct Strings {
+        static constexpr const char* values[] = {"mode", "_UNKNOWN", nullptr};
+      };
+      UnionTags(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}  // NOLINT
+    };
+    class DeviceNameUnionCases : public ::Tarn::Enum {
+     public:
+      enum Value : std::int32_t { OFF, _UNKNOWN };
+      struct Strings {
+        static constexpr const char* values[] = {"OFF", "_UNKNOWN", nullptr};
+      };
+      DeviceNameUnionCases(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}  // NOLINT
+    };
+    class NoteUnionCases : public ::Tarn::Enum {
+     public:
+      enum Value : std::int32_t { ON, SUSPENDED, _UNKNOWN };
+      struct Strings {
+        static constexpr const char* values[] = {"ON", "SUSPENDED", "_UNKNOWN", nullptr};
+      };
+      NoteUnionCases(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}  // NOLINT
+    };
+  };
+
+  struct Backing : ::Tarn::Data::BaseNative {
+    static constexpr const char typeName[] = "com.brantel.kov.vm.test.backing";
+    static constexpr const char nativeName[] = "::KovTest::TestSvc::Backing";
+
+    PowerState mode;
+    boost::optional<std::string> deviceName;
+    boost::optional<std::int64_t> note;
+
+    struct AdapterHelper {
+      static constexpr ::Tarn::Data::SortedNames<3> sortedNames{{"device_name", "mode", "note"}};
+      template <class Helper>
+      static void AddFields(Helper& h) {
+        h.AddField("mode", &Backing::mode);
+        h.AddField(
+            "device_name", &Backing::deviceName,
+            ::Tarn::Data::UnionCase<
+                BackingAnnotations::UnionTags,
+                ::Tarn::Data::UnionCaseAnyEnumValue<BackingAnnotations::DeviceNameUnionCases>>());
+        h.AddField(
+            "note", &Backing::note,
+            ::Tarn::Data::UnionCase<
+                BackingAnnotations::UnionTags,
+                ::Tarn::Data::OptUnionCaseAnyEnumValue<BackingAnnotations::NoteUnionCases>>());
+      }
+    };
+    struct UnionRules {
+      template <class Checker>
+      static void Check(Checker& c) {
+        c.Case(&Backing::mode, &Backing::deviceName, "deviceName",
+               ::Tarn::Data::UnionCaseAnyEnumValue<BackingAnnotations::DeviceNameUnionCases>());
+        c.Case(&Backing::mode, &Backing::note, "note",
+               ::Tarn::Data::OptUnionCaseAnyEnumValue<BackingAnnotations::NoteUnionCases>());
+        c.template MissingTag<BackingAnnotations::UnionTags>(&Backing::mode);
+      }
+    };
+  };
+
+  // A record that contains itself through an optional.
+  struct Chain : ::Tarn::Data::BaseNative {
+    static constexpr const char typeName[] = "com.brantel.kov.vm.test.chain";
+    static constexpr const char nativeName[] = "::KovTest::TestSvc::Chain";
+
+    std::int64_t depth = 0;
+    ::Tarn::OptionalPtr<const Chain> next;
+
+    struct AdapterHelper {
+      static constexpr ::Tarn::Data::SortedNames<2> sortedNames{{"depth", "next"}};
+      template <class Helper>
+      static void AddFields(Helper& h) {
+        h.AddField("depth", &Chain::depth);
+        h.AddField("next", &Chain::next);
+      }
+    };
+  };
+
+  // A record that contains itself through a list.
+  struct Tree : ::Tarn::Data::BaseNative {
+    static constexpr const char typeName[] = "com.brantel.kov.vm.test.tree";
+    static constexpr const char nativeName[] = "::KovTest::TestSvc::Tree";
+
+    std::string name;
+    std::vector<std::shared_ptr<const Tree>> children;
+
+    struct AdapterHelper {
+      static constexpr ::Tarn::Data::SortedNames<2> sortedNames{{"children", "name"}};
+      template <class Helper>
+      static void AddFields(Helper& h) {
+        h.AddField("name", &Tree::name);
+        h.AddField("children", &Tree::children);
+      }
+    };
+  };
+
+  // Two records that contain each other: one through an optional, the other through a list.
+  struct Pong;
+  struct Ping : ::Tarn::Data::BaseNative {
+    static constexpr const char typeName[] = "com.brantel.kov.vm.test.ping";
+    static constexpr const char nativeName[] = "::KovTest::TestSvc::Ping";
+
+    ::Tarn::OptionalPtr<const Pong> pong;
+
+    struct AdapterHelper {
+      static constexpr ::Tarn::Data::SortedNames<1> sortedNames{{"pong"}};
+      template <class Helper>
+      static void AddFields(Helper& h) {
+        h.AddField("pong", &Ping::pong);
+      }
+    };
+  };
+  struct Pong : ::Tarn::Data::BaseNative {
+    static constexpr const char typeName[] = "com.brantel.kov.vm.test.pong";
+    static constexpr const char nativeName[] = "::KovTest::TestSvc::Pong";
+
+    std::vector<std::shared_ptr<const Ping>> pings;
+
+    struct AdapterHelper {
+      static constexpr ::Tarn::Data::SortedNames<1> sortedNames{{"pings"}};
+      template <class Helper>
+      static void AddFields(Helper& h) {
+        h.AddField("pings", &Pong::pings);
+      }
+    };
+  };
+
+  // The input record of an operation "do".
+  struct DoMethod {
+    struct Input : ::Tarn::Data::BaseNative {
+      static constexpr const char nativeName[] = "::KovTest::TestSvc::DoMethod::Input";
+      static constexpr const char operationName[] = "::KovTest::TestSvc::Do";
+
+      std::string vm;
+      std::shared_ptr<const Leaf> spec;
+      ::Tarn::OptionalPtr<const Machine> machine;
+      std::vector<std::shared_ptr<const Machine>> machines;
+
+      struct AdapterHelper {
+        static constexpr ::Tarn::Data::SortedNames<4> sortedNames{
+            {"machine", "machines", "spec", "vm"}};
+        template <class Helper>
+        static void AddFields(Helper& h) {
+          h.AddField("vm", &Input::vm);
+          h.AddField("spec", &Input::spec);
+          h.AddField("machine", &Input::machine);
+          h.AddField("machines", &Input::machines);
+        }
+      };
+    };
+  };
+
+  // A record naming resources, with its structure metadata.
+  struct Placement : ::Tarn::Data::BaseNative {
+    static constexpr const char typeName[] = "com.brantel.kov.vm.test.placement";
+    static constexpr const char nativeName[] = "::KovTest::TestSvc::Placement";
+
+    std::string vm;
+    std::string disk;
+
+    struct AdapterHelper {
+      static constexpr ::Tarn::Data::SortedNames<2> sortedNames{{"disk", "vm"}};
+      template <class Helper>
+      static void AddFields(Helper& h) {
+        h.AddField("vm", &Placement::vm);
+        h.AddField("disk", &Placement::disk);
+      }
+    };
+    struct Metadata {
+      static constexpr const char name[] = "com.brantel.kov.vm.Test.Placement";
+      static constexpr ::Tarn::Metadata::ResourceField fields[] = {
+          {"vm", "com.brantel.kov.vm.VirtualMachine"}, {"disk", "com.brantel.kov.vm.VirtualDisk"}};
+    };
+  };
+};
+
+}  // namespace KovTest
