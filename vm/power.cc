@@ -1,0 +1,71 @@
+// Generated from schema/power.toml by codegen/generate.py. Do not edit.
+#include "vm/power.h"
+
+namespace Com {
+namespace Brantel {
+namespace Kov {
+namespace Vm {
+
+PowerSvc::AsyncServiceInterface::~AsyncServiceInterface() = default;
+
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface> PowerSvc::AsyncServiceBinderHelper::Bind(
+    const std::shared_ptr<AsyncServiceInterface>& implementation,
+    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
+  using ::Tarn::Provider::MakeSlot;
+  return ::Tarn::Provider::BindInterface(
+      implementation, localizer, MakeSlot<GetMethod>(&AsyncServiceInterface::Get),
+      MakeSlot<SwitchOnMethod>(&AsyncServiceInterface::SwitchOn),
+      MakeSlot<SwitchOffMethod>(&AsyncServiceInterface::SwitchOff),
+      MakeSlot<ResetMethod>(&AsyncServiceInterface::Reset),
+      MakeSlot<SuspendMethod>(&AsyncServiceInterface::Suspend));
+}
+
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
+PowerSvc::AsyncServiceBinder::BindImplementation(
+    const std::shared_ptr<AsyncServiceInterface>& implementation) {
+  return AsyncServiceBinderHelper::Bind(implementation,
+                                        std::make_shared<::Tarn::L10n::Localizer>());
+}
+
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
+PowerSvc::AsyncServiceBinder::BindImplementation(
+    const std::shared_ptr<AsyncServiceInterface>& implementation,
+    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
+  return AsyncServiceBinderHelper::Bind(implementation, localizer);
+}
+
+void PowerSvc::AsyncServiceStub::Get(
+    const std::string& vm, const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
+    const GetMethod::ResultCbType& result) {
+  ::Tarn::Stub::Call<GetMethod>(apiStub_, activation, result, vm);
+}
+
+void PowerSvc::AsyncServiceStub::SwitchOn(
+    const std::string& vm, const std::shared_ptr<const SwitchOnSpec>& spec,
+    const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
+    const SwitchOnMethod::ResultCbType& result) {
+  ::Tarn::Stub::Call<SwitchOnMethod>(apiStub_, activation, result, vm, spec);
+}
+
+void PowerSvc::AsyncServiceStub::SwitchOff(
+    const std::string& vm, const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
+    const SwitchOffMethod::ResultCbType& result) {
+  ::Tarn::Stub::Call<SwitchOffMethod>(apiStub_, activation, result, vm);
+}
+
+void PowerSvc::AsyncServiceStub::Reset(
+    const std::string& vm, const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
+    const ResetMethod::ResultCbType& result) {
+  ::Tarn::Stub::Call<ResetMethod>(apiStub_, activation, result, vm);
+}
+
+void PowerSvc::AsyncServiceStub::Suspend(
+    const std::string& vm, const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
+    const SuspendMethod::ResultCbType& result) {
+  ::Tarn::Stub::Call<SuspendMethod>(apiStub_, activation, result, vm);
+}
+
+}  // namespace Vm
+}  // namespace Kov
+}  // namespace Brantel
+}  // namespace Com
