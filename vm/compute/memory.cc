@@ -1,0 +1,52 @@
+// Generated from schema/compute/memory.toml by codegen/generate.py. Do not edit.
+#include "vm/compute/memory.h"
+
+namespace Com {
+namespace Brantel {
+namespace Kov {
+namespace Vm {
+namespace Compute {
+
+MemorySvc::AsyncServiceInterface::~AsyncServiceInterface() = default;
+
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface> MemorySvc::AsyncServiceBinderHelper::Bind(
+    const std::shared_ptr<AsyncServiceInterface>& implementation,
+    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
+  using ::Tarn::Provider::MakeSlot;
+  return ::Tarn::Provider::BindInterface(implementation, localizer,
+                                         MakeSlot<GetMethod>(&AsyncServiceInterface::Get),
+                                         MakeSlot<UpdateMethod>(&AsyncServiceInterface::Update));
+}
+
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
+MemorySvc::AsyncServiceBinder::BindImplementation(
+    const std::shared_ptr<AsyncServiceInterface>& implementation) {
+  return AsyncServiceBinderHelper::Bind(implementation,
+                                        std::make_shared<::Tarn::L10n::Localizer>());
+}
+
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
+MemorySvc::AsyncServiceBinder::BindImplementation(
+    const std::shared_ptr<AsyncServiceInterface>& implementation,
+    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
+  return AsyncServiceBinderHelper::Bind(implementation, localizer);
+}
+
+void MemorySvc::AsyncServiceStub::Get(
+    const std::string& vm, const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
+    const GetMethod::ResultCbType& result) {
+  ::Tarn::Stub::Call<GetMethod>(apiStub_, activation, result, vm);
+}
+
+void MemorySvc::AsyncServiceStub::Update(
+    const std::string& vm, const std::shared_ptr<const UpdateSpec>& updateSpec,
+    const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
+    const UpdateMethod::ResultCbType& result) {
+  ::Tarn::Stub::Call<UpdateMethod>(apiStub_, activation, result, vm, updateSpec);
+}
+
+}  // namespace Compute
+}  // namespace Vm
+}  // namespace Kov
+}  // namespace Brantel
+}  // namespace Com
