@@ -36,6 +36,7 @@ class KOV_EXPORT DockSvc {
     };
   };
 
+  // The items of the dock, in the dock's order.
   struct ListResult : ::Tarn::Data::BaseNative {
     static constexpr const char typeName[] = "com.brantel.kov.vm.dock.list_result";
     static constexpr const char nativeName[] = "::Com::Brantel::Kov::Vm::DockSvc::ListResult";

@@ -14,6 +14,8 @@ class KOV_EXPORT LogLevelSvc {
  public:
   class AsyncServiceInterface;
 
+  // Seventeen logging levels, from errors only to the most detailed debugging; any other text is
+  // kept as _UNKNOWN.
   class Level : public ::Tarn::Enum {
    public:
     enum Value : std::int32_t {
@@ -63,6 +65,8 @@ class KOV_EXPORT LogLevelSvc {
     Value value() const { return static_cast<Value>(number()); }
   };
 
+  // The level to give a module. Any level is valid, an unknown one included: it reaches the host
+  // with its text.
   struct SetSpec : ::Tarn::Data::BaseNative {
     static constexpr const char typeName[] = "com.brantel.kov.vm.modules.log_level.set_spec";
     static constexpr const char nativeName[] =
