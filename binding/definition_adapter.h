@@ -154,8 +154,9 @@ template <class T>
 void StructBeginMethod(const SrcType& src, DataDefinitionPtr* dst, Work& work,
                        MessageList& messages);
 
-void CompoundEndMethod(const SrcType& src, DataDefinitionPtr* dst, Work& work, MessageList&);
-void ResolveMethod(const SrcType& src, DataDefinitionPtr* dst, Work& work, MessageList&);
+KOV_EXPORT void CompoundEndMethod(const SrcType& src, DataDefinitionPtr* dst, Work& work,
+                                  MessageList&);
+KOV_EXPORT void ResolveMethod(const SrcType& src, DataDefinitionPtr* dst, Work& work, MessageList&);
 
 // Registers the fields of a structure definition under construction.
 template <class D>

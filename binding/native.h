@@ -59,6 +59,25 @@ class KOV_EXPORT Enum {
   std::string text_;
 };
 
+// Comparison with a value of the enumeration's table: `state == State::ON`. A kept unknown text
+// makes a value differ from the plain _UNKNOWN.
+template <class E, class = std::enable_if_t<std::is_base_of<Enum, E>::value>>
+bool operator==(const E& e, typename E::Value v) {
+  return e.number() == static_cast<std::int32_t>(v) && e.unknownText().empty();
+}
+template <class E, class = std::enable_if_t<std::is_base_of<Enum, E>::value>>
+bool operator!=(const E& e, typename E::Value v) {
+  return !(e == v);
+}
+template <class E, class = std::enable_if_t<std::is_base_of<Enum, E>::value>>
+bool operator==(typename E::Value v, const E& e) {
+  return e == v;
+}
+template <class E, class = std::enable_if_t<std::is_base_of<Enum, E>::value>>
+bool operator!=(typename E::Value v, const E& e) {
+  return !(e == v);
+}
+
 // The number of known values of a table: the index of its "_UNKNOWN" entry.
 template <class Strings>
 constexpr std::int32_t UnknownNumber() {

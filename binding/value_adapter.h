@@ -335,6 +335,9 @@ void ListBeginMethod(const DataValuePtr& src, NativePtr dst, Work& work, Message
   }
 }
 
+template <class T>
+bool Adapt(const DataValuePtr& value, T* destination, MessageList& messages);
+
 // Converts one set element from a value: strings as primitives, enumerations through their text.
 template <class X>
 bool AdaptElement(const DataValuePtr& value, X& out, MessageList& messages) {

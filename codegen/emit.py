@@ -99,7 +99,7 @@ class Emitter:
 
     # -- enumerations ----------------------------------------------------------------------
 
-    def enum_class(self, indent, name, values, type_name=None, doc=None, cases=False):
+    def enum_class(self, indent, name, values, type_name=None, doc=None):
         i = indent
         self.doc(i, doc)
         self.line(i, f"class {name} : public ::Tarn::Enum {{")
@@ -109,9 +109,6 @@ class Emitter:
         texts = [quote(v) for v in values] + ['"_UNKNOWN"', "nullptr"]
         self.add(L.table(i + "    ", "static constexpr const char* values[]", texts))
         self.line(i + "  ", "};")
-        if cases:
-            self.line(i + "  ", "// The union case predicates read the table as `values`.")
-            self.line(i + "  ", "static constexpr const char* const* values = Strings::values;")
         if type_name:
             self.add(L.assign(i + "  ", "static constexpr const char typeName[]",
                               quote(type_name) + ";"))
@@ -133,8 +130,7 @@ class Emitter:
         self.enum_class(indent + "  ", "UnionTags", [struct.union.tag])
         for f in governed:
             self.blank()
-            self.enum_class(indent + "  ", upper(f.wire) + "UnionCases", f.union_cases,
-                            cases=True)
+            self.enum_class(indent + "  ", upper(f.wire) + "UnionCases", f.union_cases)
         self.line(indent, "};")
 
     def record(self, indent, name, fields, names, union=None, metadata=None, doc=None,

@@ -45,8 +45,6 @@ class KOV_EXPORT PowerSvc {
       struct Strings {
         static constexpr const char* values[] = {"OFF", "_UNKNOWN", nullptr};
       };
-      // The union case predicates read the table as `values`.
-      static constexpr const char* const* values = Strings::values;
       // NOLINTNEXTLINE(google-explicit-constructor)
       SuspendedUnionCases(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}
       Value value() const { return static_cast<Value>(number()); }

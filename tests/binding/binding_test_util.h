@@ -106,13 +106,6 @@ E EnumOf(const std::string& text) {
   return ::Tarn::EnumFromText<E>(text);
 }
 
-// Converting a set of enumeration values from a value calls the typed entry point for each
-// element by an unqualified name that the binding header declares only later, so only
-// argument-dependent lookup can find it; this forwarder makes it findable for the test enumeration.
-inline bool Adapt(const DataValuePtr& value, TestSvc::Color* out, MessageList& messages) {
-  return ::Tarn::Data::ValueToNativeAdapter::Adapt<TestSvc::Color>(value, out, messages);
-}
-
 template <class T>
 DataValuePtr ToValue(const T& record, MessageList& messages, bool* ok = nullptr) {
   DataValuePtr value;

@@ -11,11 +11,6 @@
 #include "tests/binding/binding_test_util.h"
 #include "tests/binding/test_records.h"
 
-// The closing and reference-resolving functions of structure definitions are called from the
-// header templates but not exported by the shared library, so records declared outside it cannot
-// link their definitions. Compile them into the tests until the library exports them.
-#include "binding/definition_adapter.cc"  // NOLINT(bugprone-suspicious-include)
-
 namespace KovTest {
 namespace {
 
