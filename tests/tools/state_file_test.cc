@@ -1,0 +1,246 @@
+// The simulator's state file: what it holds, what it refuses, and how it is written.
+#include "tools/sim/state_file.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "tests/tools/temp_dir.h"
+
+namespace Kov {
+namespace Sim {
+namespace {
+
+using nlohmann::json;
+
+LabData FullLab() {
+  LabData lab;
+  Machine m = NewMachine("vm-1", "zubuntu-64");
+  m.hasHwVersion = true;
+  m.hwVersion = "zub-21";
+  m.power = PowerState::kSuspended;
+  m.loaded = true;
+  m.cpuCount = 8;
+  m.coresPerSocket = 4;
+  m.cpuHotAddEnabled = true;
+  m.memorySize = 4096;
+  m.memoryHotAddEnabled = true;
+  m.cdroms.push_back({"cdrom-1", "ide0:0", "IMAGE", "", true, "/iso/a.iso"});
+  m.cdroms.push_back({"cdrom-2", "ide0:1", "IMAGE", "", false, ""});
+  m.cdroms.push_back({"cdrom-4", "ide1:0", "ATAPI", "/dev/sr0", false, ""});
+  m.disks.push_back({"disk-1", "scsi0:0"});
+  m.networks.push_back({"lan", "E1000E", "ethernet0"});
+  m.sataControllers[0] = "AHCI";
+  m.scsiControllers[3] = "ZSCSI";
+  DataSet d;
+  d.id = "ds-1";
+  d.name = "config";
+  d.description = "what \"quotes\" and\nnewlines do";
+  d.host = "READ_WRITE";
+  d.guest = "NONE";
+  d.omitFromSnapshotAndClone = true;
+  d.entries = {{"k", "v"}, {"unicode", "\xc3\xa9t\xc3\xa9"}, {"empty", ""}};
+  m.dataSets.push_back(d);
+  m.logLevels["vmx"] = "BRT_LOG_DEBUG_10";
+  m.nextCdrom = 5;
+  m.nextDisk = 2;
+  m.nextDataSet = 2;
+  lab.machines.push_back(m);
+  lab.machines.push_back(NewMachine("vm-2", "zubsd"));
+  return lab;
+}
+
+TEST(StateFile, DocumentCarriesMarkerAndVersion) {
+  json doc = StateFile::ToJson(LabData{});
+  EXPECT_EQ(doc["format"], "kov-vm-sim-state");
+  EXPECT_EQ(doc["version"], 1);
+  EXPECT_TRUE(doc["machines"].is_array());
+}
+
+TEST(StateFile, EverythingSurvivesTheRoundTrip) {
+  const LabData lab = FullLab();
+  const json doc = StateFile::ToJson(lab);
+  LabData back;
+  std::string error;
+  ASSERT_TRUE(StateFile::FromJson(doc, back, error)) << error;
+  EXPECT_EQ(StateFile::ToJson(back), doc);
+  ASSERT_EQ(back.machines.size(), 2u);
+  const Machine& m = back.machines[0];
+  EXPECT_EQ(m.power, PowerState::kSuspended);
+  EXPECT_EQ(m.hwVersion, "zub-21");
+  EXPECT_FALSE(back.machines[1].hasHwVersion);
+  EXPECT_TRUE(m.cdroms[0].hasIsoFile);
+  EXPECT_FALSE(m.cdroms[1].hasIsoFile);
+  EXPECT_EQ(m.cdroms[2].deviceName, "/dev/sr0");
+  EXPECT_EQ(m.dataSets[0].entries.at("unicode"), "\xc3\xa9t\xc3\xa9");
+  EXPECT_EQ(m.dataSets[0].description, "what \"quotes\" and\nnewlines do");
+  EXPECT_EQ(m.scsiControllers.at(3), "ZSCSI");
+  EXPECT_EQ(m.nextCdrom, 5);
+}
+
+TEST(StateFile, ForeignAndInconsistentDocumentsAreRefused) {
+  using Edit = std::function<void(json&)>;
+  struct Case {
+    const char* what;
+    Edit edit;
+  } cases[] = {
+      {"no marker", [](json& d) { d.erase("format"); }},
+      {"another marker", [](json& d) { d["format"] = "something-else"; }},
+      {"not an object", [](json& d) { d = json::array(); }},
+      {"another version", [](json& d) { d["version"] = 2; }},
+      {"version as text", [](json& d) { d["version"] = "1"; }},
+      {"no version", [](json& d) { d.erase("version"); }},
+      {"machines not a list", [](json& d) { d["machines"] = json::object(); }},
+      {"no machines", [](json& d) { d.erase("machines"); }},
+      {"machine not an object", [](json& d) { d["machines"][0] = 5; }},
+      {"empty machine id", [](json& d) { d["machines"][0]["id"] = ""; }},
+      {"machine twice", [](json& d) { d["machines"][1]["id"] = "vm-1"; }},
+      {"unknown power state", [](json& d) { d["machines"][0]["power"] = "HALF"; }},
+      {"hw_version a number", [](json& d) { d["machines"][0]["hw_version"] = 21; }},
+      {"loaded a string", [](json& d) { d["machines"][0]["loaded"] = "yes"; }},
+      {"no cpu", [](json& d) { d["machines"][0].erase("cpu"); }},
+      {"zero CPUs", [](json& d) { d["machines"][0]["cpu"]["count"] = 0; }},
+      {"too many CPUs", [](json& d) { d["machines"][0]["cpu"]["count"] = 256; }},
+      {"CPUs a float", [](json& d) { d["machines"][0]["cpu"]["count"] = 8.0; }},
+      {"uneven sockets", [](json& d) { d["machines"][0]["cpu"]["cores_per_socket"] = 3; }},
+      {"memory not a multiple of 4", [](json& d) { d["machines"][0]["memory"]["size"] = 4097; }},
+      {"negative memory", [](json& d) { d["machines"][0]["memory"]["size"] = -4; }},
+      {"IMAGE drive with a host device",
+       [](json& d) { d["machines"][0]["cdroms"][0]["device_name"] = "/dev/sr0"; }},
+      {"ATAPI drive without a host device",
+       [](json& d) { d["machines"][0]["cdroms"][2].erase("device_name"); }},
+      {"ATAPI drive with an image",
+       [](json& d) { d["machines"][0]["cdroms"][2]["iso_file"] = "a.iso"; }},
+      {"unknown backing", [](json& d) { d["machines"][0]["cdroms"][0]["backing_type"] = "USB"; }},
+      {"drive id twice", [](json& d) { d["machines"][0]["cdroms"][1]["id"] = "cdrom-1"; }},
+      {"device name twice", [](json& d) { d["machines"][0]["disks"][0]["device"] = "ide0:0"; }},
+      {"empty device name", [](json& d) { d["machines"][0]["networks"][0]["device"] = ""; }},
+      {"unknown adapter", [](json& d) { d["machines"][0]["networks"][0]["adapter"] = "X"; }},
+      {"controller 4", [](json& d) { d["machines"][0]["sata_controllers"][0]["number"] = 4; }},
+      {"controller twice",
+       [](json& d) {
+         d["machines"][0]["sata_controllers"].push_back(d["machines"][0]["sata_controllers"][0]);
+       }},
+      {"unknown SCSI model",
+       [](json& d) { d["machines"][0]["scsi_controllers"][0]["hba_type"] = "AHCI"; }},
+      {"unknown access", [](json& d) { d["machines"][0]["data_sets"][0]["host"] = "ALL"; }},
+      {"data set name twice",
+       [](json& d) {
+         json copy = d["machines"][0]["data_sets"][0];
+         copy["id"] = "ds-2";
+         d["machines"][0]["data_sets"].push_back(copy);
+       }},
+      {"entry not a string", [](json& d) { d["machines"][0]["data_sets"][0]["entries"]["k"] = 1; }},
+      {"empty key", [](json& d) { d["machines"][0]["data_sets"][0]["entries"][""] = "x"; }},
+      {"unknown module", [](json& d) { d["machines"][0]["log_levels"]["gpu"] = "BRT_LOG_INFO"; }},
+      {"unknown level", [](json& d) { d["machines"][0]["log_levels"]["vmx"] = "LOUD"; }},
+      {"next id 0", [](json& d) { d["machines"][0]["next_ids"]["cdrom"] = 0; }},
+      {"no next ids", [](json& d) { d["machines"][1].erase("next_ids"); }},
+  };
+  const json good = StateFile::ToJson(FullLab());
+  for (auto& c : cases) {
+    json doc = good;
+    c.edit(doc);
+    LabData out = FullLab();
+    out.machines.resize(1);
+    std::string error;
+    EXPECT_FALSE(StateFile::FromJson(doc, out, error)) << c.what;
+    EXPECT_FALSE(error.empty()) << c.what;
+    EXPECT_EQ(out.machines.size(), 1u) << c.what << ": a refused document must change nothing";
+  }
+}
+
+TEST(StateFile, RefusalsSayWhere) {
+  json doc = StateFile::ToJson(FullLab());
+  doc["machines"][0]["cpu"]["count"] = "eight";
+  LabData out;
+  std::string error;
+  ASSERT_FALSE(StateFile::FromJson(doc, out, error));
+  EXPECT_NE(error.find("machines[0].cpu.count"), std::string::npos) << error;
+  doc = json{{"name", "package.json"}};
+  ASSERT_FALSE(StateFile::FromJson(doc, out, error));
+  EXPECT_NE(error.find("not a kov-vm state file"), std::string::npos) << error;
+}
+
+class StateFileOnDisk : public ::testing::Test {
+ protected:
+  TempDir dir_;
+  std::string path_ = dir_.path() + "/lab.json";
+};
+
+TEST_F(StateFileOnDisk, MissingFileIsAFreshStart) {
+  LabData out;
+  std::string error;
+  EXPECT_EQ(StateFile::Load(path_, out, error), StateFile::LoadResult::kMissing);
+  EXPECT_TRUE(out.machines.empty());
+  EXPECT_FALSE(FileExists(path_));
+}
+
+TEST_F(StateFileOnDisk, SaveThenLoad) {
+  std::string error;
+  ASSERT_TRUE(StateFile::Save(path_, FullLab(), error)) << error;
+  LabData out;
+  ASSERT_EQ(StateFile::Load(path_, out, error), StateFile::LoadResult::kLoaded) << error;
+  EXPECT_EQ(StateFile::ToJson(out), StateFile::ToJson(FullLab()));
+  // Only the state file is left: the temporary file was renamed into place.
+  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"lab.json"}));
+  const std::string text = ReadFile(path_);
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.back(), '\n');
+}
+
+TEST_F(StateFileOnDisk, SaveReplacesTheOldFile) {
+  std::string error;
+  ASSERT_TRUE(StateFile::Save(path_, FullLab(), error));
+  ASSERT_TRUE(StateFile::Save(path_, LabData{}, error));
+  LabData out = FullLab();
+  ASSERT_EQ(StateFile::Load(path_, out, error), StateFile::LoadResult::kLoaded);
+  EXPECT_TRUE(out.machines.empty());
+  EXPECT_EQ(dir_.Entries().size(), 1u);
+}
+
+TEST_F(StateFileOnDisk, SaveIntoAMissingFolderFails) {
+  std::string error;
+  EXPECT_FALSE(StateFile::Save(dir_.path() + "/no/such/lab.json", FullLab(), error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_TRUE(dir_.Entries().empty());
+}
+
+TEST_F(StateFileOnDisk, DamagedFilesAreRefusedAndLeftAsTheyAre) {
+  std::string error;
+  ASSERT_TRUE(StateFile::Save(path_, FullLab(), error));
+  const std::string whole = ReadFile(path_);
+  const std::string contents[] = {
+      whole.substr(0, whole.size() / 2),    // truncated
+      whole.substr(0, whole.size() - 3),    // last braces lost
+      "",                                   // empty
+      "{\"format\": \"kov-vm-sim-state\"",  // cut in the marker
+      "\x89PNG\r\n\x1a\n",                  // some other kind of file
+      "[1, 2, 3]\n",                        // JSON, but foreign
+  };
+  for (auto& content : contents) {
+    WriteFile(path_, content);
+    LabData out;
+    EXPECT_EQ(StateFile::Load(path_, out, error), StateFile::LoadResult::kRefused) << content;
+    EXPECT_NE(error.find(path_), std::string::npos) << error;
+    EXPECT_EQ(ReadFile(path_), content);
+    EXPECT_TRUE(out.machines.empty());
+  }
+}
+
+TEST_F(StateFileOnDisk, AFolderIsNotAStateFile) {
+  LabData out;
+  std::string error;
+  EXPECT_EQ(StateFile::Load(dir_.path(), out, error), StateFile::LoadResult::kRefused);
+  EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace Sim
+}  // namespace Kov
