@@ -1,0 +1,53 @@
+// Generated from schema/device/disk.toml by codegen/generate.py. Do not edit.
+#include "vm/device/disk.h"
+
+namespace Com {
+namespace Brantel {
+namespace Kov {
+namespace Vm {
+namespace Device {
+
+DiskSvc::AsyncServiceInterface::~AsyncServiceInterface() = default;
+
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface> DiskSvc::AsyncServiceBinderHelper::Bind(
+    const std::shared_ptr<AsyncServiceInterface>& implementation,
+    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
+  using ::Tarn::Provider::MakeSlot;
+  return ::Tarn::Provider::BindInterface(implementation, localizer,
+                                         MakeSlot<AddMethod>(&AsyncServiceInterface::Add),
+                                         MakeSlot<ListMethod>(&AsyncServiceInterface::List));
+}
+
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
+DiskSvc::AsyncServiceBinder::BindImplementation(
+    const std::shared_ptr<AsyncServiceInterface>& implementation) {
+  return AsyncServiceBinderHelper::Bind(implementation,
+                                        std::make_shared<::Tarn::L10n::Localizer>());
+}
+
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
+DiskSvc::AsyncServiceBinder::BindImplementation(
+    const std::shared_ptr<AsyncServiceInterface>& implementation,
+    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
+  return AsyncServiceBinderHelper::Bind(implementation, localizer);
+}
+
+void DiskSvc::AsyncServiceStub::Add(
+    const std::shared_ptr<const AddSpec>& spec,
+    const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
+    const AddMethod::ResultCbType& result) {
+  ::Tarn::Stub::Call<AddMethod>(apiStub_, activation, result, spec);
+}
+
+void DiskSvc::AsyncServiceStub::List(
+    const std::string& vm, const ::Tarn::OptionalPtr<const FilterSpec>& filter,
+    const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
+    const ListMethod::ResultCbType& result) {
+  ::Tarn::Stub::Call<ListMethod>(apiStub_, activation, result, vm, filter);
+}
+
+}  // namespace Device
+}  // namespace Vm
+}  // namespace Kov
+}  // namespace Brantel
+}  // namespace Com
