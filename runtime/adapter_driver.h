@@ -33,6 +33,8 @@ struct BasicAdaptEntry {
 template <class Entry>
 class WorkStack {
  public:
+  // Room for a typical record up front: one allocation instead of a chain of regrowths.
+  WorkStack() { entries_.reserve(16); }
   void Push(Entry entry) { entries_.push_back(std::move(entry)); }
   void Clear() { entries_.clear(); }
   bool Empty() const { return entries_.empty(); }

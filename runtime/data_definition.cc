@@ -143,8 +143,12 @@ std::string PathOf(const std::vector<Node>& nodes, std::size_t index) {
 
 bool DataDefinition::Validate(const DataValuePtr& root, MessageList& messages) const {
   static const std::string kElement = "[]";
-  std::vector<Node> nodes{{this, root.get(), static_cast<std::size_t>(-1), nullptr}};
-  std::vector<std::size_t> work{0};
+  std::vector<Node> nodes;
+  std::vector<std::size_t> work;
+  nodes.reserve(16);
+  work.reserve(16);
+  nodes.push_back({this, root.get(), static_cast<std::size_t>(-1), nullptr});
+  work.push_back(0);
   auto mismatch = [&](std::size_t index, DataType expected, const DataValue* found) {
     messages.push_back(
         Message<CoreTag>("tarn.data.definition.kind.mismatch", DataTypeName(expected),

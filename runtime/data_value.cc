@@ -533,6 +533,16 @@ bool CompoundValue::GetField(const std::string& name, DataValuePtr& value,
   return true;
 }
 
+bool CompoundValue::GetField(const char* name, DataValuePtr& value, MessageList& messages) const {
+  auto it = fields_.find(name);
+  if (it == fields_.end()) {
+    messages.push_back(Message<CoreTag>("tarn.data.compound.field.missing", name, name_));
+    return false;
+  }
+  value = it->second;
+  return true;
+}
+
 void CompoundValue::SetField(const std::string& name, DataValuePtr value) {
   fields_[name] = std::move(value);
 }

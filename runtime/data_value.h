@@ -258,6 +258,7 @@ class KOV_EXPORT CompoundValue : public DataValue {
 
   // Finds a field. A missing field appends a message naming the field and the structure.
   bool GetField(const std::string& name, DataValuePtr& value, MessageList& messages) const;
+  bool GetField(const char* name, DataValuePtr& value, MessageList& messages) const;
   bool HasField(const std::string& name) const { return fields_.count(name) != 0; }
   void SetField(const std::string& name, DataValuePtr value);
   // Inserts (or finds) a field and returns its slot, to be filled by a builder. Slots stay valid.
