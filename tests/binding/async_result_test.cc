@@ -1,0 +1,314 @@
+// The one-shot typed result object: which callback a delivery reaches, with what arguments, and
+// the rule that a result object answers once.
+#include "binding/async_result.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "runtime/std_errors.h"
+
+namespace {
+
+using Tarn::AsyncResult;
+using Tarn::AsyncResultTerminateCbPolicy;
+using Tarn::Progress;
+using Tarn::Void;
+using Tarn::Data::ErrorValuePtr;
+using Tarn::Data::NativeError;
+namespace Errors = ::Com::Brantel::Tarn::Std::Errors;
+
+using IntResult = AsyncResult<int, AsyncResultTerminateCbPolicy>;
+
+// One call as a callback saw it.
+struct Seen {
+  boost::optional<int> result;
+  ErrorValuePtr error;
+  boost::optional<NativeError> nativeError;
+  Progress progress{-1, -1, -1};
+  bool viaShort = false;
+};
+
+struct Recorder {
+  std::vector<Seen> calls;
+
+  IntResult::ResultCb::Short Short() {
+    return [this](const boost::optional<int>& r, const ErrorValuePtr& e, const Progress& p) {
+      Seen s;
+      s.result = r;
+      s.error = e;
+      s.progress = p;
+      s.viaShort = true;
+      calls.push_back(s);
+    };
+  }
+  IntResult::ResultCb::Full Full() {
+    return [this](const boost::optional<int>& r, const ErrorValuePtr& e,
+                  const boost::optional<NativeError>& n, const Progress& p) {
+      calls.push_back(Seen{r, e, n, p, false});
+    };
+  }
+};
+
+TEST(AsyncResult, ValueReachesFullCallbackWithFinalProgress) {
+  Recorder rec;
+  IntResult result(rec.Full());
+  result(7);
+  ASSERT_EQ(rec.calls.size(), 1u);
+  const Seen& s = rec.calls[0];
+  EXPECT_FALSE(s.viaShort);
+  ASSERT_TRUE(s.result.has_value());
+  EXPECT_EQ(*s.result, 7);
+  EXPECT_EQ(s.error, nullptr);
+  EXPECT_FALSE(s.nativeError.has_value());
+  EXPECT_EQ(s.progress, (Progress{0, 1, 1}));
+}
+
+TEST(AsyncResult, ErrorReachesReceiverWithoutValue) {
+  Recorder rec;
+  IntResult result(rec.Full());
+  auto error = Errors::NotFound::Create();
+  result.error(error);
+  ASSERT_EQ(rec.calls.size(), 1u);
+  EXPECT_FALSE(rec.calls[0].result.has_value());
+  EXPECT_EQ(rec.calls[0].error, error);
+  EXPECT_FALSE(rec.calls[0].nativeError.has_value());
+  EXPECT_EQ(rec.calls[0].progress, (Progress{0, 1, 1}));
+}
+
+TEST(AsyncResult, NullErrorIsStillAFinalDelivery) {
+  Recorder rec;
+  IntResult result(rec.Full());
+  result.error(nullptr);
+  ASSERT_EQ(rec.calls.size(), 1u);
+  EXPECT_FALSE(rec.calls[0].result.has_value());
+  EXPECT_EQ(rec.calls[0].error, nullptr);
+  // Spent: the callbacks are no longer the receiver's.
+  EXPECT_TRUE(result.resultCb().shortCb);
+  EXPECT_TRUE(result.resultCb().fullCb);
+}
+
+TEST(AsyncResult, ShortCallbackWinsWhenBothAreSet) {
+  Recorder rec;
+  IntResult result;
+  result.resultCb().shortCb = rec.Short();
+  result.resultCb().fullCb = rec.Full();
+  result(3);
+  ASSERT_EQ(rec.calls.size(), 1u);
+  EXPECT_TRUE(rec.calls[0].viaShort);
+  EXPECT_EQ(*rec.calls[0].result, 3);
+  EXPECT_EQ(rec.calls[0].progress, (Progress{0, 1, 1}));
+}
+
+TEST(AsyncResult, ConstructionPicksTheCallbackByItsArguments) {
+  IntResult shortForm([](const boost::optional<int>&, const ErrorValuePtr&, const Progress&) {});
+  EXPECT_TRUE(shortForm.resultCb().shortCb);
+  EXPECT_FALSE(shortForm.resultCb().fullCb);
+
+  IntResult fullForm([](const boost::optional<int>&, const ErrorValuePtr&,
+                        const boost::optional<NativeError>&, const Progress&) {});
+  EXPECT_FALSE(fullForm.resultCb().shortCb);
+  EXPECT_TRUE(fullForm.resultCb().fullCb);
+}
+
+TEST(AsyncResult, ResultCbPassesNativeErrorOnlyToTheFullCallback) {
+  NativeError native{Errors::NotFound::typeName, {}, {}};
+  {
+    Recorder rec;
+    IntResult result(rec.Full());
+    result.resultCb()(boost::none, nullptr, native, Progress{0, 1, 2});
+    ASSERT_EQ(rec.calls.size(), 1u);
+    ASSERT_TRUE(rec.calls[0].nativeError.has_value());
+    EXPECT_EQ(rec.calls[0].nativeError->errorType, Errors::NotFound::typeName);
+    EXPECT_EQ(rec.calls[0].progress, (Progress{0, 1, 2}));
+  }
+  {
+    Recorder rec;
+    IntResult result(rec.Short());
+    result.resultCb()(boost::none, nullptr, native, Progress{0, 1, 2});
+    ASSERT_EQ(rec.calls.size(), 1u);
+    EXPECT_TRUE(rec.calls[0].viaShort);
+    EXPECT_FALSE(rec.calls[0].nativeError.has_value());
+  }
+}
+
+TEST(AsyncResult, ResultCbCallDoesNotSpendTheObject) {
+  Recorder rec;
+  IntResult result(rec.Full());
+  result.resultCb()(boost::none, nullptr, boost::none, Progress{0, 1, 2});
+  result.resultCb()(boost::none, nullptr, boost::none, Progress{0, 2, 3});
+  result(9);  // still the first final delivery
+  ASSERT_EQ(rec.calls.size(), 3u);
+  EXPECT_EQ(rec.calls[1].progress, (Progress{0, 2, 3}));
+  EXPECT_EQ(*rec.calls[2].result, 9);
+}
+
+TEST(AsyncResult, NeitherCallbackSetThrowsAndStaysUnspent) {
+  IntResult result;
+  EXPECT_THROW(result(1), std::bad_function_call);
+  EXPECT_THROW(result.error(Errors::NotFound::Create()), std::bad_function_call);
+  // The policy did not run: both callbacks are still empty, not replaced.
+  EXPECT_FALSE(result.resultCb().shortCb);
+  EXPECT_FALSE(result.resultCb().fullCb);
+  Recorder rec;
+  result.resultCb().fullCb = rec.Full();
+  result(2);
+  ASSERT_EQ(rec.calls.size(), 1u);
+  EXPECT_EQ(*rec.calls[0].result, 2);
+}
+
+TEST(AsyncResult, ExceptionFromTheCallbackLeavesItUnspent) {
+  int calls = 0;
+  IntResult result([&](const boost::optional<int>& r, const ErrorValuePtr&,
+                       const boost::optional<NativeError>&, const Progress&) {
+    ++calls;
+    if (*r == 1) throw std::runtime_error("receiver failed");
+  });
+  EXPECT_THROW(result(1), std::runtime_error);
+  result(2);  // not a second delivery: the first one did not complete
+  EXPECT_EQ(calls, 2);
+}
+
+TEST(AsyncResult, CopyMadeBeforeDeliveryStillDelivers) {
+  Recorder rec;
+  IntResult result(rec.Full());
+  IntResult copy = result;
+  result(1);
+  copy(2);
+  ASSERT_EQ(rec.calls.size(), 2u);
+  EXPECT_EQ(*rec.calls[0].result, 1);
+  EXPECT_EQ(*rec.calls[1].result, 2);
+}
+
+TEST(AsyncResult, MovedResultDeliversThroughTheNewObject) {
+  Recorder rec;
+  IntResult result(rec.Full());
+  IntResult moved(std::move(result));
+  moved(5);
+  ASSERT_EQ(rec.calls.size(), 1u);
+  EXPECT_EQ(*rec.calls[0].result, 5);
+}
+
+TEST(AsyncResult, DestroyingAnUnspentResultSendsNothing) {
+  Recorder rec;
+  auto token = std::make_shared<int>(0);
+  std::weak_ptr<int> watch = token;
+  {
+    IntResult result([&rec, token](const boost::optional<int>& r, const ErrorValuePtr& e,
+                                   const boost::optional<NativeError>& n, const Progress& p) {
+      rec.calls.push_back(Seen{r, e, n, p, false});
+    });
+    IntResult copy = result;
+    token.reset();
+  }
+  EXPECT_TRUE(rec.calls.empty());
+  EXPECT_TRUE(watch.expired());  // the callbacks were released with the objects
+}
+
+TEST(AsyncResult, VoidResultCompletesWithVoid) {
+  bool completed = false;
+  AsyncResult<Void, AsyncResultTerminateCbPolicy> result(
+      [&](const boost::optional<Void>& r, const ErrorValuePtr& e, const Progress& p) {
+        completed = r.has_value() && !e && p == Progress{0, 1, 1};
+      });
+  result(Void());
+  EXPECT_TRUE(completed);
+}
+
+TEST(AsyncResult, SharedPointerResultKeepsANullRecordAsAValue) {
+  // A null record is a value here; turning it into an error is the provider pipeline's job.
+  bool sawValue = false;
+  AsyncResult<std::shared_ptr<const std::string>, AsyncResultTerminateCbPolicy> result(
+      [&](const boost::optional<std::shared_ptr<const std::string>>& r, const ErrorValuePtr& e,
+          const Progress&) { sawValue = r.has_value() && !*r && !e; });
+  result(nullptr);
+  EXPECT_TRUE(sawValue);
+}
+
+TEST(AsyncStreamResult, MakeOptionalPtrSetsOnlyTheFullCallback) {
+  using Stream = Tarn::AsyncStreamResult<int>;
+  auto token = std::make_shared<int>(0);
+  std::weak_ptr<int> watch = token;
+  std::vector<int> seen;
+  {
+    auto stream = Tarn::MakeOptionalPtr<Stream>(
+        [&seen, token](const boost::optional<int>& r, const ErrorValuePtr&,
+                       const boost::optional<NativeError>&, const Progress&,
+                       Stream::Continuation&&) { seen.push_back(r ? *r : -1); });
+    token.reset();
+    ASSERT_TRUE(stream);
+    EXPECT_FALSE(stream->shortCb);
+    EXPECT_TRUE(stream->fullCb);
+    EXPECT_FALSE(watch.expired());
+  }
+  EXPECT_TRUE(seen.empty());  // destruction delivers nothing
+  EXPECT_TRUE(watch.expired());
+}
+
+TEST(AsyncStreamResult, EmptyOptionalPtrIsNull) {
+  Tarn::OptionalPtr<Tarn::AsyncStreamResult<int>> none;
+  EXPECT_FALSE(none);
+}
+
+// A second delivery through one result object is a fault that ends the process.
+class AsyncResultDeathTest : public ::testing::Test {
+ protected:
+  void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+TEST_F(AsyncResultDeathTest, SecondValueEndsTheProcess) {
+  EXPECT_DEATH(
+      {
+        IntResult result([](const boost::optional<int>&, const ErrorValuePtr&, const Progress&) {});
+        result(1);
+        result(2);
+      },
+      "");
+}
+
+TEST_F(AsyncResultDeathTest, ErrorAfterValueEndsTheProcess) {
+  EXPECT_DEATH(
+      {
+        IntResult result([](const boost::optional<int>&, const ErrorValuePtr&, const Progress&) {});
+        result(1);
+        result.error(Errors::NotFound::Create());
+      },
+      "");
+}
+
+TEST_F(AsyncResultDeathTest, ValueAfterErrorEndsTheProcess) {
+  EXPECT_DEATH(
+      {
+        IntResult result([](const boost::optional<int>&, const ErrorValuePtr&, const Progress&) {});
+        result.error(Errors::NotFound::Create());
+        result(1);
+      },
+      "");
+}
+
+TEST_F(AsyncResultDeathTest, CopyMadeAfterDeliveryIsSpentToo) {
+  EXPECT_DEATH(
+      {
+        IntResult result([](const boost::optional<int>&, const ErrorValuePtr&, const Progress&) {});
+        result(1);
+        IntResult copy = result;
+        copy(2);
+      },
+      "");
+}
+
+TEST_F(AsyncResultDeathTest, ResultCbCallOnASpentObjectEndsTheProcess) {
+  EXPECT_DEATH(
+      {
+        IntResult result([](const boost::optional<int>&, const ErrorValuePtr&, const Progress&) {});
+        result(1);
+        result.resultCb()(boost::none, nullptr, boost::none, Progress{0, 1, 2});
+      },
+      "");
+}
+
+}  // namespace
