@@ -84,7 +84,12 @@ INSTANTIATE_TEST_SUITE_P(
         PatternCase{"a}b", {"Z"}, "aZ", false}, PatternCase{"a}2 {1}", {"x", "y"}, "ay", false},
         PatternCase{"}", {"a"}, "a", false}, PatternCase{"}", {}, "", true},
         PatternCase{"}{", {"a"}, "a", false}, PatternCase{"{1}}", {"a", "b"}, "ab", false},
-        PatternCase{"{1:5}x}", {"a", "b"}, "    axb", false}));
+        PatternCase{"{1:5}x}", {"a", "b"}, "    axb", false}),
+    // Numbered names: the default would print the case's bytes, pointers included, which
+    // differ from run to run.
+    [](const ::testing::TestParamInfo<PatternCase>& info) {
+      return "Case" + std::to_string(info.index);
+    });
 
 TEST(FormatTest, EmbeddedZeroInPatternIsWritten) {
   const std::string pattern("a\0{1}", 5);
