@@ -1,0 +1,256 @@
+// JSON to values through definitions, and values to JSON.
+#include "tools/sim/json_value.h"
+
+#include <gtest/gtest.h>
+
+#include "binding/value_adapter.h"
+#include "tools/sim/simulator.h"
+#include "vm/compute/cpus.h"
+#include "vm/device/cdrom.h"
+#include "vm/dock.h"
+#include "vm/power.h"
+
+namespace Kov {
+namespace Sim {
+namespace {
+
+using nlohmann::json;
+using namespace Tarn::Data;
+using Com::Brantel::Kov::Vm::PowerSvc;
+using Com::Brantel::Kov::Vm::Compute::CpusSvc;
+using Com::Brantel::Kov::Vm::Device::CdromSvc;
+
+// The input definition of an operation, from the method object the binder built.
+DataDefinitionPtr InputDef(const std::string& service, const std::string& operation) {
+  for (auto& iface : Simulator().Bind()) {
+    if (iface->identifier()->name() == service)
+      return iface->FindMethod(operation)->inputDefinition();
+  }
+  ADD_FAILURE() << "no service " << service;
+  return nullptr;
+}
+
+DataDefinitionPtr CpusUpdate() { return InputDef("com.brantel.kov.vm.compute.cpus", "update"); }
+
+DataValuePtr Convert(const char* text, const DataDefinitionPtr& def) {
+  DataValuePtr value;
+  std::string error;
+  EXPECT_TRUE(JsonToValue(json::parse(text), def, value, error)) << text << ": " << error;
+  return value;
+}
+
+std::string Refusal(const char* text, const DataDefinitionPtr& def) {
+  DataValuePtr value = StringValue::GetInstance("untouched");
+  DataValuePtr before = value;
+  std::string error;
+  EXPECT_FALSE(JsonToValue(json::parse(text), def, value, error)) << text;
+  EXPECT_EQ(value, before) << "the output must be left alone on failure";
+  return error;
+}
+
+TEST(JsonToValue, ValidInputFitsTheDefinitionAndConvertsToTheInputRecord) {
+  auto def = CpusUpdate();
+  auto value =
+      Convert(R"({"vm": "vm-1", "update_spec": {"count": 4, "hot_add_enabled": true}})", def);
+  Tarn::MessageList messages;
+  EXPECT_TRUE(def->Validate(value, messages));
+  CpusSvc::UpdateMethod::Input input;
+  ASSERT_TRUE(ValueToNativeAdapter::Adapt(value, &input, messages));
+  EXPECT_EQ(input.vm, "vm-1");
+  ASSERT_TRUE(input.updateSpec);
+  EXPECT_TRUE(input.updateSpec->count == std::int64_t{4});
+  EXPECT_TRUE(input.updateSpec->hotAddEnabled == true);
+  EXPECT_FALSE(input.updateSpec->coresPerSocket);
+}
+
+TEST(JsonToValue, NullLeavesAnOptionalMemberUnset) {
+  auto value = Convert(R"({"vm": "a", "update_spec": {"count": null, "cores_per_socket": 2}})",
+                       CpusUpdate());
+  CpusSvc::UpdateMethod::Input input;
+  Tarn::MessageList messages;
+  ASSERT_TRUE(ValueToNativeAdapter::Adapt(value, &input, messages));
+  EXPECT_FALSE(input.updateSpec->count);
+  EXPECT_TRUE(input.updateSpec->coresPerSocket == std::int64_t{2});
+}
+
+TEST(JsonToValue, IntegersAtTheEdgesOfSixtyFourBits) {
+  auto def = CpusUpdate();
+  for (const char* text : {R"({"vm":"a","update_spec":{"count":9223372036854775807}})",
+                           R"({"vm":"a","update_spec":{"count":-9223372036854775808}})"}) {
+    auto value = Convert(text, def);
+    CpusSvc::UpdateMethod::Input input;
+    Tarn::MessageList messages;
+    ASSERT_TRUE(ValueToNativeAdapter::Adapt(value, &input, messages));
+    EXPECT_TRUE(input.updateSpec->count);
+  }
+}
+
+TEST(JsonToValue, RefusalsNameThePlaceAndTheProblem) {
+  auto def = CpusUpdate();
+  struct Case {
+    const char* json;
+    const char* expected;
+  } cases[] = {
+      {"[]", "the input must be an object"},
+      {"\"vm-1\"", "the input must be an object"},
+      {"null", "the input must be an object"},
+      {R"({"update_spec": {}})", "vm is missing"},
+      {R"({"vm": "a"})", "update_spec is missing"},
+      {R"({"vm": "a", "update_spec": null})", "update_spec must be an object"},
+      {R"({"vm": 5, "update_spec": {}})", "vm must be a string, not an integer"},
+      {R"({"vm": null, "update_spec": {}})", "vm must be a string, not null"},
+      {R"({"vm": "a", "update_spec": []})", "update_spec must be an object"},
+      {R"({"vm": "a", "update_spec": {"count": "4"}})",
+       "update_spec.count must be an integer, not a string"},
+      {R"({"vm": "a", "update_spec": {"count": 1.5}})",
+       "update_spec.count must be an integer, not a number with a fraction"},
+      {R"({"vm": "a", "update_spec": {"count": 1e3}})", "update_spec.count must be an integer"},
+      {R"({"vm": "a", "update_spec": {"count": 9223372036854775808}})",
+       "update_spec.count is too large for a 64-bit integer"},
+      {R"({"vm": "a", "update_spec": {"hot_add_enabled": "yes"}})",
+       "update_spec.hot_add_enabled must be true or false, not a string"},
+      {R"({"vm": "a", "update_spec": {"hot_add_enabled": 1}})",
+       "update_spec.hot_add_enabled must be true or false"},
+      {R"({"vm": "a", "update_spec": {"cnt": 1}})",
+       "update_spec.cnt is not a member of com.brantel.kov.vm.compute.cpus.update_spec; its "
+       "members are: cores_per_socket, count, hot_add_enabled, hot_remove_enabled"},
+      {R"({"vm": "a", "VM": "b", "update_spec": {}})", "VM is not a member"},
+  };
+  for (auto& c : cases) {
+    std::string error = Refusal(c.json, def);
+    EXPECT_NE(error.find(c.expected), std::string::npos) << c.json << "\n  gave: " << error;
+  }
+}
+
+TEST(JsonToValue, ListsAndSetsOfStringsAndEnumerations) {
+  auto def = InputDef("com.brantel.kov.vm.device.cdrom", "list");
+  auto value = Convert(
+      R"({"vm": "a", "filter": {"cdroms": ["c-1", "c-2"], "backing_types": ["RAW", "ATAPI"]}})",
+      def);
+  Tarn::MessageList messages;
+  EXPECT_TRUE(def->Validate(value, messages));
+  CdromSvc::ListMethod::Input input;
+  ASSERT_TRUE(ValueToNativeAdapter::Adapt(value, &input, messages));
+  ASSERT_TRUE(input.filter);
+  EXPECT_EQ(*input.filter->cdroms, (std::set<std::string>{"c-1", "c-2"}));
+  EXPECT_EQ(input.filter->backingTypes->size(), 2u);
+  EXPECT_FALSE(input.filter->devices);
+
+  auto noFilter = Convert(R"({"vm": "a"})", def);
+  CdromSvc::ListMethod::Input bare;
+  ASSERT_TRUE(ValueToNativeAdapter::Adapt(noFilter, &bare, messages));
+  EXPECT_FALSE(bare.filter);
+
+  EXPECT_NE(Refusal(R"({"vm": "a", "filter": {"cdroms": ["c-1", 3]}})", def)
+                .find("filter.cdroms[1] must be a string, not an integer"),
+            std::string::npos);
+  EXPECT_NE(
+      Refusal(R"({"vm": "a", "filter": {"backing_types": "RAW"}})", def)
+          .find("filter.backing_types must be an array (each element a string), not a string"),
+      std::string::npos);
+}
+
+TEST(JsonToValue, UnionCaseMembersTravelAsOptionals) {
+  auto def = InputDef("com.brantel.kov.vm.device.cdrom", "add");
+  auto value = Convert(
+      R"({"vm": "a", "device": "ide0:0", "backing": {"type": "ATAPI", "device_name": "/dev/sr0"}})",
+      def);
+  Tarn::MessageList messages;
+  EXPECT_TRUE(def->Validate(value, messages)) << (messages.empty() ? "" : messages[0].id);
+  CdromSvc::AddMethod::Input input;
+  ASSERT_TRUE(ValueToNativeAdapter::Adapt(value, &input, messages));
+  EXPECT_TRUE(input.backing->deviceName == std::string("/dev/sr0"));
+  EXPECT_FALSE(input.backing->isoFile);
+
+  // Union rules are the definition's business, not the conversion's.
+  auto broken = Convert(R"({"vm": "a", "device": "d", "backing": {"type": "ATAPI"}})", def);
+  EXPECT_FALSE(def->Validate(broken, messages));
+}
+
+TEST(JsonToValue, OperationWithoutInputFieldsTakesAnEmptyObject) {
+  auto def = InputDef("com.brantel.kov.vm.dock", "list");
+  auto value = Convert("{}", def);
+  Tarn::MessageList messages;
+  EXPECT_TRUE(def->Validate(value, messages));
+  EXPECT_NE(Refusal(R"({"vm": "a"})", def).find("which has no members"), std::string::npos);
+}
+
+TEST(JsonToValue, PrimitiveDefinitionsOfEveryKind) {
+  EXPECT_TRUE(
+      Convert("2.5", DataDefinition::Create<double>())->Equals(*DoubleValue::GetInstance(2.5)));
+  EXPECT_TRUE(Convert("3", DataDefinition::Create<double>())->Equals(*DoubleValue::GetInstance(3)));
+  EXPECT_EQ(Convert("null", DataDefinition::Create<Tarn::Void>())->GetType(), DataType::VOID);
+  EXPECT_EQ(Convert("\"b\"", DataDefinition::CreatePrimitive(DataType::BLOB))->GetType(),
+            DataType::BLOB);
+  EXPECT_EQ(Convert("\"s\"", DataDefinition::CreatePrimitive(DataType::SECRET))->GetType(),
+            DataType::SECRET);
+  EXPECT_NE(Refusal("0", DataDefinition::Create<Tarn::Void>()).find("must be null"),
+            std::string::npos);
+  EXPECT_NE(Refusal("true", DataDefinition::Create<double>()).find("must be a number"),
+            std::string::npos);
+  std::string error;
+  DataValuePtr out;
+  EXPECT_FALSE(JsonToValue(json::object(), nullptr, out, error));
+  EXPECT_FALSE(error.empty());
+}
+
+TEST(JsonToValue, DeepRecursiveInputIsRefusedNotFollowed) {
+  auto ref = StructRefDefinition::GetInstance("node");
+  StructDefinition::Fields fields{{"child", OptionalDefinition::GetInstance(ref)}};
+  std::shared_ptr<const DataDefinition> node = StructDefinition::GetInstance("node", fields);
+  ref->Resolve(node);
+  json deep = json::object();
+  for (int i = 0; i < 2000; ++i) deep = json{{"child", std::move(deep)}};
+  DataValuePtr out;
+  std::string error;
+  EXPECT_FALSE(JsonToValue(deep, node, out, error));
+  EXPECT_NE(error.find("nested too deeply"), std::string::npos);
+  // A few levels are fine.
+  EXPECT_TRUE(JsonToValue(json::parse(R"({"child": {"child": {}}})"), node, out, error)) << error;
+}
+
+TEST(ValueToJson, EveryKind) {
+  auto s = StructValue::GetInstance("x");
+  s->SetField("i", IntegerValue::GetInstance(-3));
+  s->SetField("d", DoubleValue::GetInstance(0.5));
+  s->SetField("b", BooleanValue::GetInstance(true));
+  s->SetField("s", StringValue::GetInstance("t"));
+  s->SetField("unset", OptionalValue::GetInstance());
+  s->SetField("set", OptionalValue::GetInstance(IntegerValue::GetInstance(7)));
+  auto list = ListValue::GetInstance();
+  list->Add(StringValue::GetInstance("a"));
+  list->Add(OptionalValue::GetInstance());
+  s->SetField("list", list);
+  auto strings = ListValueString::GetInstance();
+  strings->Add("k1");
+  s->SetField("strings", strings);
+  s->SetField("secret", SecretValue::GetInstance("hunter2"));
+  s->SetField("void", VoidValue::GetInstance());
+  EXPECT_EQ(ValueToJson(s), json::parse(R"({"i": -3, "d": 0.5, "b": true, "s": "t", "set": 7,
+      "list": ["a", null], "strings": ["k1"], "secret": "<secret>", "void": null})"));
+  EXPECT_EQ(ValueToJson(nullptr), json(nullptr));
+}
+
+TEST(ValueToJson, ErrorsShowTheirMessages) {
+  auto error = Com::Brantel::Tarn::Std::Errors::NotFound::Create(
+      {Tarn::MakeMessage("kov.x", "No {}.", "thing")});
+  auto j = ValueToJson(error);
+  ASSERT_TRUE(j.contains("messages"));
+  EXPECT_EQ(j["messages"][0]["id"], "kov.x");
+  EXPECT_EQ(j["messages"][0]["default_message"], "No thing.");
+}
+
+TEST(ValueToJson, RoundTripOfAnOutputThroughItsRecord) {
+  auto info = std::make_shared<PowerSvc::Info>();
+  info->state = Tarn::EnumFromText<PowerSvc::State>("OFF");
+  info->suspended = true;
+  std::shared_ptr<const PowerSvc::Info> out = info;
+  DataValuePtr value;
+  Tarn::MessageList messages;
+  ASSERT_TRUE(NativeToValueAdapter::Adapt(&out, &value, messages));
+  EXPECT_EQ(ValueToJson(value), json::parse(R"({"state": "OFF", "suspended": true})"));
+}
+
+}  // namespace
+}  // namespace Sim
+}  // namespace Kov

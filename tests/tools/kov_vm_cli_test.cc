@@ -1,0 +1,337 @@
+// The kov-vm client, run in-process: commands, bad command lines and input, the state file, and
+// the tour.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "tests/tools/temp_dir.h"
+#include "tools/kov-vm/cli.h"
+#include "tools/kov-vm/demo.h"
+#include "tools/sim/state_file.h"
+
+namespace Kov {
+namespace Cli {
+namespace {
+
+using Sim::FileExists;
+using Sim::ReadFile;
+using Sim::TempDir;
+using Sim::WriteFile;
+
+struct Result {
+  int code;
+  std::string out, err;
+};
+
+Result KovVm(std::vector<std::string> args, const std::string& input = "") {
+  std::istringstream in(input);
+  std::ostringstream out, err;
+  int code = RunKovVm(args, in, out, err);
+  return Result{code, out.str(), err.str()};
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(KovVm, HelpAndCommandLineMistakes) {
+  EXPECT_EQ(KovVm({"help"}).code, kExitOk);
+  EXPECT_TRUE(Contains(KovVm({"--help"}).out, "usage: kov-vm"));
+  EXPECT_EQ(KovVm({"version"}).code, kExitOk);
+  struct Case {
+    std::vector<std::string> args;
+    const char* complaint;
+  } cases[] = {
+      {{}, "no command given"},
+      {{"fly"}, "unknown command \"fly\""},
+      {{"--verbose", "list"}, "unknown option --verbose"},
+      {{"list", "--state"}, "--state needs a file name"},
+      {{"--state=", "list"}, "--state needs a file name"},
+      {{"--state", "a", "--state", "b", "list"}, "--state is given twice"},
+      {{"list", "extra"}, "list takes no arguments"},
+      {{"version", "extra"}, "version takes no arguments"},
+      {{"demo", "extra"}, "demo takes no arguments"},
+      {{"describe"}, "describe takes one SERVICE"},
+      {{"describe", "cpus", "memory"}, "describe takes one SERVICE"},
+      {{"describe", "gpu"}, "unknown service \"gpu\""},
+      {{"describe", "cpus.put"}, "unknown operation \"put\""},
+      {{"call"}, "call needs SERVICE.OPERATION"},
+      {{"call", "cpus"}, "names a service"},
+      {{"call", "gpu.get", "{}"}, "unknown service \"gpu\""},
+      {{"call", "cpus.put", "{}"}, "unknown operation \"put\""},
+      {{"call", "cpus.get", "{\"vm\":", "\"a\"}"}, "one too many"},
+  };
+  for (auto& c : cases) {
+    Result r = KovVm(c.args);
+    EXPECT_EQ(r.code, kExitUsage) << c.complaint;
+    EXPECT_TRUE(Contains(r.err, c.complaint)) << c.complaint << "\n" << r.err;
+    EXPECT_TRUE(Contains(r.err, "usage: kov-vm")) << c.complaint;
+    EXPECT_TRUE(r.out.empty()) << c.complaint;
+  }
+}
+
+TEST(KovVm, ListAndDescribe) {
+  Result list = KovVm({"list"});
+  EXPECT_EQ(list.code, kExitOk);
+  EXPECT_TRUE(Contains(list.out, "13 services, 37 operations"));
+  EXPECT_TRUE(Contains(list.out, "com.brantel.kov.vm.modules.log_level"));
+  Result service = KovVm({"describe", "com.brantel.kov.vm.power"});
+  EXPECT_EQ(service.code, kExitOk);
+  EXPECT_TRUE(Contains(service.out, "power.switch_on"));
+  EXPECT_TRUE(Contains(service.out, "suspended: case of \"state\": boolean"));
+  Result operation = KovVm({"describe", "entries.set"});
+  EXPECT_EQ(operation.code, kExitOk);
+  EXPECT_TRUE(Contains(operation.out, "entries.set"));
+  EXPECT_FALSE(Contains(operation.out, "entries.get"));
+}
+
+TEST(KovVm, CallAnswersAsJsonOrFailsWithTheErrorTypeAndMessages) {
+  Result ok = KovVm({"call", "dock.list"});
+  EXPECT_EQ(ok.code, kExitOk) << ok.err;
+  EXPECT_EQ(ok.out, "{\n  \"items\": []\n}\n");
+  Result fail = KovVm({"call", "power.get", R"({"vm": "ghost"})"});
+  EXPECT_EQ(fail.code, kExitFailed);
+  EXPECT_TRUE(fail.out.empty());
+  EXPECT_TRUE(Contains(fail.err, "power.get failed: not_found"));
+  EXPECT_TRUE(Contains(fail.err, "No virtual machine has the identifier \"ghost\"."));
+  EXPECT_TRUE(Contains(fail.err, "[kov.sim.vm.not.found]"));
+  // The binding's own checks answer too: a backing against the union rules.
+  Result invalid =
+      KovVm({"call", "cdrom.add", R"({"vm": "a", "device": "d", "backing": {"type": "ATAPI"}})"});
+  EXPECT_EQ(invalid.code, kExitFailed);
+  EXPECT_TRUE(Contains(invalid.err, "invalid_argument"));
+}
+
+TEST(KovVm, InputFromStandardInputOrAFile) {
+  TempDir dir;
+  const std::string state = dir.path() + "/lab.json";
+  const std::string spec = dir.path() + "/spec.json";
+  WriteFile(spec, R"({"spec": {"vm": "from-file", "guest_OS": "zubsd"}})");
+  EXPECT_EQ(KovVm({"--state", state, "call", "zub.create", "@" + spec}).code, kExitOk);
+  Result r = KovVm({"--state", state, "call", "zub.create", "-"},
+                   R"({"spec": {"vm": "from-stdin", "guest_OS": "zubsd"}})");
+  EXPECT_EQ(r.code, kExitOk) << r.err;
+  Result dock = KovVm({"--state", state, "call", "dock.list"});
+  EXPECT_TRUE(Contains(dock.out, "from-file"));
+  EXPECT_TRUE(Contains(dock.out, "from-stdin"));
+  Result missing = KovVm({"--state", state, "call", "zub.create", "@" + dir.path() + "/nothing"});
+  EXPECT_EQ(missing.code, kExitUsage);
+  EXPECT_TRUE(Contains(missing.err, "cannot read the input file"));
+}
+
+class KovVmState : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(Call("zub.create", R"({"spec": {"vm": "vm-1", "guest_OS": "zubuntu"}})").code,
+              kExitOk);
+    before_ = ReadFile(state_);
+    ASSERT_FALSE(before_.empty());
+  }
+  Result Call(const std::string& op, const std::string& json) {
+    return KovVm({"--state", state_, "call", op, json});
+  }
+  // The folder holds the state file and its lock file, and nothing half-written.
+  void ExpectOnlyStateFiles() {
+    EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"lab.json", "lab.json.lock"}));
+  }
+
+  TempDir dir_;
+  std::string state_ = dir_.path() + "/lab.json";
+  std::string before_;
+};
+
+TEST_F(KovVmState, BadInputIsRefusedAndChangesNothing) {
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    const char* complaint;
+  } cases[] = {
+      {{"call", "gpu.get", "{}"}, kExitUsage, "unknown service"},
+      {{"call", "power.boot", R"({"vm": "vm-1"})"}, kExitUsage, "unknown operation"},
+      {{"call", "power.switch_on", R"({"vm": "vm-1", "spec": {})"}, kExitUsage, "not valid JSON"},
+      {{"call", "power.switch_on", "vm-1"}, kExitUsage, "not valid JSON"},
+      {{"call", "power.switch_on", ""}, kExitUsage, "not valid JSON"},
+      {{"call", "power.switch_on", R"({"vm": 1, "spec": {}})"},
+       kExitUsage,
+       "vm must be a string, not an integer"},
+      {{"call", "power.switch_on", R"({"vm": "vm-1", "spec": {"soft": "yes"}})"},
+       kExitUsage,
+       "spec.soft must be true or false, not a string"},
+      {{"call", "power.switch_on", R"({"vm": "vm-1"})"}, kExitUsage, "spec is missing"},
+      {{"call", "power.switch_on", R"({"vm": "vm-1", "spec": {}, "force": true})"},
+       kExitUsage,
+       "force is not a member"},
+      {{"call", "power.switch_on", "[\"vm-1\"]"}, kExitUsage, "must be an object"},
+      {{"call", "zub.delete", R"({"vm": "ghost"})"}, kExitFailed, "not_found"},
+      {{"call", "power.reset", R"({"vm": "vm-1"})"}, kExitFailed, "not_allowed_in_current_state"},
+      {{"call", "cdrom.add", R"({"vm": "vm-1", "device": "d", "backing": {"type": "RAW"}})"},
+       kExitFailed,
+       "invalid_argument"},
+      {{"demo"}, kExitUsage, "takes no --state"},
+  };
+  for (auto& c : cases) {
+    std::vector<std::string> args{"--state", state_};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    Result r = KovVm(args);
+    EXPECT_EQ(r.code, c.code) << c.complaint << "\n" << r.err;
+    EXPECT_TRUE(Contains(r.err, c.complaint)) << c.complaint << "\n" << r.err;
+    EXPECT_TRUE(r.out.empty()) << c.complaint;
+    EXPECT_EQ(ReadFile(state_), before_) << c.complaint;
+  }
+  ExpectOnlyStateFiles();
+  // And the machine is as it was: off, untouched.
+  Result get = Call("power.get", R"({"vm": "vm-1"})");
+  EXPECT_TRUE(Contains(get.out, "\"state\": \"OFF\""));
+}
+
+TEST_F(KovVmState, TenCommandsInSeparateRunsWorkOnOneLab) {
+  struct Step {
+    const char* op;
+    const char* input;
+    const char* answer;  // a part of the printed answer
+  } steps[] = {
+      {"zub.create", R"({"spec": {"vm": "vm-2", "guest_OS": "zubsd", "hw_version": "21"}})",
+       "null"},
+      {"cpus.update", R"({"vm": "vm-1", "update_spec": {"count": 4, "cores_per_socket": 2}})",
+       "null"},
+      {"memory.update", R"({"vm": "vm-1", "update_spec": {"size": 2048}})", "null"},
+      {"cdrom.add", R"({"vm": "vm-1", "device": "ide0:0", "backing": {"type": "IMAGE"}})",
+       "\"cdrom-1\""},
+      {"power.switch_on", R"({"vm": "vm-1", "spec": {}})", "null"},
+      {"data_sets.create",
+       R"({"vm": "vm-2", "spec": {"name": "n", "description": "", "host": "READ_WRITE", "guest": "NONE"}})",
+       "\"ds-1\""},
+      {"data_sets.entries.set", R"({"vm": "vm-2", "data_set": "ds-1", "key": "k", "value": "v"})",
+       "null"},
+      {"log_level.set", R"({"vm": "vm-1", "module": "vmx", "spec": {"level": "BRT_LOG_INFO"}})",
+       "null"},
+      {"entries.get", R"({"vm": "vm-2", "data_set": "ds-1", "key": "k"})", "\"v\""},
+      {"com.brantel.kov.vm.compute.cpus.get", R"({"vm": "vm-1"})", "\"count\": 4"},
+  };
+  for (auto& s : steps) {
+    Result r = Call(s.op, s.input);
+    ASSERT_EQ(r.code, kExitOk) << s.op << "\n" << r.err;
+    EXPECT_TRUE(Contains(r.out, s.answer)) << s.op << "\n" << r.out;
+  }
+  // Everything the ten runs did is in the file, and a later run sees it.
+  Result power = Call("power.get", R"({"vm": "vm-1"})");
+  EXPECT_TRUE(Contains(power.out, "\"state\": \"ON\""));
+  Result cdroms = Call("cdrom.list", R"({"vm": "vm-1"})");
+  EXPECT_TRUE(Contains(cdroms.out, "ide0:0"));
+  Result dock = Call("dock.list", "{}");
+  EXPECT_TRUE(Contains(dock.out, "vm-1"));
+  EXPECT_TRUE(Contains(dock.out, "vm-2"));
+  Sim::LabData lab;
+  std::string error;
+  ASSERT_EQ(Sim::StateFile::Load(state_, lab, error), Sim::StateFile::LoadResult::kLoaded);
+  ASSERT_EQ(lab.machines.size(), 2u);
+  EXPECT_EQ(lab.machines[0].memorySize, 2048);
+  EXPECT_EQ(lab.machines[0].logLevels.at("vmx"), "BRT_LOG_INFO");
+  EXPECT_EQ(lab.machines[1].dataSets.at(0).entries.at("k"), "v");
+  ExpectOnlyStateFiles();
+}
+
+TEST_F(KovVmState, DamagedOrForeignStateFilesAreRefusedAndLeftByteForByte) {
+  const std::string contents[] = {
+      before_.substr(0, before_.size() / 2),
+      before_.substr(0, before_.size() - 2),
+      "",
+      "{\"name\": \"package\", \"version\": \"1.0.0\"}\n",
+      "{\"format\": \"kov-vm-sim-state\", \"version\": 99, \"machines\": []}\n",
+      std::string("\0\1\2garbage", 10),
+  };
+  for (auto& content : contents) {
+    WriteFile(state_, content);
+    for (auto args : std::vector<std::vector<std::string>>{
+             {"call", "zub.create", R"({"spec": {"vm": "x", "guest_OS": "y"}})"},
+             {"call", "dock.list"},
+             {"list"},
+             {"describe", "cpus"}}) {
+      args.insert(args.begin(), {"--state", state_});
+      Result r = KovVm(args);
+      EXPECT_EQ(r.code, kExitState) << content;
+      EXPECT_TRUE(Contains(r.err, state_)) << r.err;
+      EXPECT_TRUE(Contains(r.err, "left as it is")) << r.err;
+      EXPECT_TRUE(r.out.empty());
+      EXPECT_EQ(ReadFile(state_), content);
+    }
+  }
+  ExpectOnlyStateFiles();
+}
+
+TEST(KovVmStateFile, MissingFileStartsAFreshLabAndOnlyASuccessfulCallWritesIt) {
+  TempDir dir;
+  const std::string state = dir.path() + "/new.json";
+  EXPECT_EQ(KovVm({"--state", state, "list"}).code, kExitOk);
+  EXPECT_FALSE(FileExists(state));
+  Result fail = KovVm({"--state", state, "call", "power.get", R"({"vm": "vm-1"})"});
+  EXPECT_EQ(fail.code, kExitFailed);
+  EXPECT_FALSE(FileExists(state));
+  Result ok = KovVm({"--state", state, "call", "dock.list"});
+  EXPECT_EQ(ok.code, kExitOk);
+  ASSERT_TRUE(FileExists(state));
+  EXPECT_TRUE(Contains(ReadFile(state), "\"format\": \"kov-vm-sim-state\""));
+}
+
+TEST(KovVmStateFile, UnusableLocationsAreReportedAsStateProblems) {
+  TempDir dir;
+  Result r = KovVm({"--state", dir.path() + "/no/such/folder/lab.json", "call", "dock.list"});
+  EXPECT_EQ(r.code, kExitState);
+  EXPECT_TRUE(Contains(r.err, "lock"));
+  const std::string folderPath = dir.path() + "/folder";
+  ASSERT_EQ(::mkdir(folderPath.c_str(), 0755), 0);
+  Result folder = KovVm({"--state", folderPath, "call", "dock.list"});
+  EXPECT_EQ(folder.code, kExitState);
+  EXPECT_TRUE(Contains(folder.err, "not a regular file"));
+}
+
+TEST(KovVmDemo, CallsEveryOperationThroughTheStubsAndExitsZero) {
+  Result r = KovVm({"demo"});
+  EXPECT_EQ(r.code, kExitOk) << r.out;
+  EXPECT_TRUE(Contains(r.out, "37 of 37 operations of 13 services called")) << r.out;
+  EXPECT_FALSE(Contains(r.out, "!!")) << r.out;
+  EXPECT_TRUE(r.err.empty());
+}
+
+TEST(KovVmDemo, EveryServiceFailsAtLeastOnceTheWayAUserExpects) {
+  std::ostringstream out;
+  DemoResult result = RunDemo(out);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.operations, 37u);
+  EXPECT_EQ(result.counts.size(), 37u);
+  for (auto& c : result.counts) EXPECT_GE(c.second, 1) << c.first;
+  EXPECT_EQ(result.surprises, 0);
+  EXPECT_EQ(result.expectedFailures, static_cast<int>(result.failures.size()));
+
+  std::map<std::string, std::set<std::string>> byService;
+  for (auto& f : result.failures) {
+    byService[f.first.substr(0, f.first.find('/'))].insert(f.first.substr(f.first.find('/') + 1) +
+                                                           ":" + f.second);
+  }
+  const std::map<std::string, std::set<std::string>> expected{
+      {"com.brantel.kov.vm.power",
+       {"reset:not_allowed_in_current_state", "switch_on:already_in_desired_state",
+        "get:not_found"}},
+      {"com.brantel.kov.vm.zub", {"create:error", "delete:not_allowed_in_current_state"}},
+      {"com.brantel.kov.vm.compute.cpus",
+       {"update:not_allowed_in_current_state", "update:invalid_argument"}},
+      {"com.brantel.kov.vm.compute.memory", {"update:not_allowed_in_current_state"}},
+      {"com.brantel.kov.vm.device.cdrom", {"add:already_exists"}},
+      {"com.brantel.kov.vm.device.disk", {"add:already_exists"}},
+      {"com.brantel.kov.vm.device.network", {"add:already_exists"}},
+      {"com.brantel.kov.vm.device.sata_controller", {"add:already_exists"}},
+      {"com.brantel.kov.vm.device.scsi_controller", {"add:not_allowed_in_current_state"}},
+      {"com.brantel.kov.vm.data_sets", {"create:already_exists", "delete:resource_in_use"}},
+      {"com.brantel.kov.vm.data_sets.entries", {"get:not_found", "set:unauthorized"}},
+      {"com.brantel.kov.vm.dock", {"load:not_found"}},
+      {"com.brantel.kov.vm.modules.log_level", {"set:not_found"}},
+  };
+  EXPECT_EQ(byService, expected);
+}
+
+}  // namespace
+}  // namespace Cli
+}  // namespace Kov
