@@ -230,10 +230,7 @@ struct Select<M, std::enable_if_t<IsEnum<M>::value>> {
   static constexpr Function fn = &PrimitiveMethod<std::string>;
 };
 template <class M>
-struct Select<
-    M, std::enable_if_t<std::is_same<M, std::int64_t>::value || std::is_same<M, bool>::value ||
-                        std::is_same<M, double>::value || std::is_same<M, std::string>::value ||
-                        std::is_same<M, Void>::value>> {
+struct Select<M, std::enable_if_t<IsPrimitive<M>::value>> {
   static constexpr Function fn = &PrimitiveMethod<M>;
 };
 template <class X>

@@ -24,6 +24,13 @@ template <class T>
 struct IsEnum : std::is_base_of<Enum, T> {};
 template <class T>
 struct IsStruct : std::is_base_of<BaseNative, T> {};
+// The kinds every adapter converts as one value: 64-bit integer, boolean, double, string, void.
+template <class T>
+struct IsPrimitive
+    : std::integral_constant<
+          bool, std::is_same<T, std::int64_t>::value || std::is_same<T, bool>::value ||
+                    std::is_same<T, double>::value || std::is_same<T, std::string>::value ||
+                    std::is_same<T, Void>::value> {};
 template <class T>
 struct IsOptional : std::false_type {};
 template <class T>
@@ -147,10 +154,7 @@ struct Select<M, std::enable_if_t<IsEnum<M>::value>> {
   static constexpr Function fn = &EnumMethod<M>;
 };
 template <class M>
-struct Select<
-    M, std::enable_if_t<std::is_same<M, std::int64_t>::value || std::is_same<M, bool>::value ||
-                        std::is_same<M, double>::value || std::is_same<M, std::string>::value ||
-                        std::is_same<M, Void>::value>> {
+struct Select<M, std::enable_if_t<IsPrimitive<M>::value>> {
   static constexpr Function fn = &PrimitiveMethod<M>;
 };
 template <class X>
@@ -544,10 +548,7 @@ struct Select<M, std::enable_if_t<IsEnum<M>::value>> {
   static constexpr Function fn = &EnumMethod<M>;
 };
 template <class M>
-struct Select<
-    M, std::enable_if_t<std::is_same<M, std::int64_t>::value || std::is_same<M, bool>::value ||
-                        std::is_same<M, double>::value || std::is_same<M, std::string>::value ||
-                        std::is_same<M, Void>::value>> {
+struct Select<M, std::enable_if_t<IsPrimitive<M>::value>> {
   static constexpr Function fn = &PrimitiveMethod<M>;
 };
 template <class X>
