@@ -6,6 +6,7 @@
 //   build/release/bench/kov_bench --smoke    (each benchmark once; what CI runs)
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -269,22 +270,21 @@ void BM_Json_Summaries_FromValue(benchmark::State& state) {
 
 // ---- 2-4. invocation ----
 
-// Answers at once, with a record built once.
+// Answers at once, with a record built once per thread: one record shared by the threads of the
+// scaling run would make them contend on its reference count, a cost of this implementation and
+// not of the library.
 class ImmediateCpus final : public CpusSvc::AsyncServiceInterface {
  public:
-  ImmediateCpus() : info_(std::make_shared<const CpusSvc::Info>(MakeInfo())) {}
   void Get(const std::string&, const std::shared_ptr<Tarn::Core::AsyncActivation>&,
            const CpusSvc::GetMethod::ResultCbType& result) override {
-    result(info_);
+    thread_local const auto info = std::make_shared<const CpusSvc::Info>(MakeInfo());
+    result(info);
   }
   void Update(const std::string&, const std::shared_ptr<const CpusSvc::UpdateSpec>&,
               const std::shared_ptr<Tarn::Core::AsyncActivation>&,
               const CpusSvc::UpdateMethod::ResultCbType& result) override {
     result(Tarn::Void());
   }
-
- private:
-  std::shared_ptr<const CpusSvc::Info> info_;
 };
 
 struct Provider {
@@ -292,12 +292,15 @@ struct Provider {
   std::shared_ptr<Tarn::Provider::AsyncApiInterface> bound =
       CpusSvc::AsyncServiceBinder::BindImplementation(implementation);
   Tarn::Provider::AsyncApiMethodPtr get = bound->methods()[0];
-  D::DataValuePtr input = [] {
-    auto v = D::StructValue::GetInstance("com.brantel.tarn.operation_input");
-    v->SetField("vm", D::StringValue::GetInstance("vm-1"));
-    return v;
-  }();
 };
+
+// The input of a "get", as the runtime would decode it from a request. Each thread of the scaling
+// run has its own, as concurrent requests do.
+D::DataValuePtr GetInput() {
+  auto v = D::StructValue::GetInstance("com.brantel.tarn.operation_input");
+  v->SetField("vm", D::StringValue::GetInstance("vm-1"));
+  return v;
+}
 
 Provider& SharedProvider() {
   static Provider provider;
@@ -306,6 +309,7 @@ Provider& SharedProvider() {
 
 void BM_Provider_Get(benchmark::State& state) {
   Provider& p = SharedProvider();
+  const D::DataValuePtr input = GetInput();
   std::uint64_t answered = 0;
   Tarn::Core::AsyncApiResultCb callback([&answered](const Tarn::Core::MethodResultPtr& r,
                                                     const Tarn::Progress&,
@@ -315,7 +319,7 @@ void BM_Provider_Get(benchmark::State& state) {
   });
   AllocationCounter counter(state);
   for (auto _ : state) {
-    p.get->Invoke(p.input, std::make_shared<Tarn::Core::AsyncActivation>(), callback);
+    p.get->Invoke(input, std::make_shared<Tarn::Core::AsyncActivation>(), callback);
   }
   benchmark::DoNotOptimize(answered);
 }
@@ -375,29 +379,32 @@ BENCHMARK(BM_Provider_Get)->Threads(1)->Threads(2)->UseRealTime();
 BENCHMARK(BM_Direct_Get)->Threads(1);
 BENCHMARK(BM_Client_Get);
 
-// Keeps every run's time per operation and counters, by name, for the summary.
+// Keeps the time per operation of every repetition, and the counters, by name. The summary uses
+// the median of the repetitions, so that a burst of load on the machine during one of them does
+// not decide a ratio.
 class CollectingReporter : public benchmark::ConsoleReporter {
  public:
   struct Row {
-    double nsPerOp = 0;
-    double itemsPerSecond = 0;
+    std::vector<double> nsPerOp;
     double allocs = 0;
     double bytes = 0;
+    double Median() const {
+      std::vector<double> sorted = nsPerOp;
+      std::sort(sorted.begin(), sorted.end());
+      std::size_t n = sorted.size();
+      return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    }
   };
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (auto& run : runs) {
       if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
-      Row row;
-      row.nsPerOp = run.GetAdjustedRealTime();
-      // Throughput of the whole run: operations completed per second of wall time.
-      row.itemsPerSecond =
-          run.iterations / (run.real_accumulated_time > 0 ? run.real_accumulated_time : 1);
+      Row& row = rows[run.benchmark_name()];
+      row.nsPerOp.push_back(run.GetAdjustedRealTime());
       auto a = run.counters.find("allocs");
       if (a != run.counters.end()) row.allocs = a->second.value;
       auto b = run.counters.find("bytes");
       if (b != run.counters.end()) row.bytes = b->second.value;
-      rows[run.benchmark_name()] = row;
     }
   }
   std::map<std::string, Row> rows;
@@ -414,9 +421,9 @@ void PrintSummary(const CollectingReporter& r) {
                    const char* target) {
     auto* a = find(ours);
     auto* b = find(theirs);
-    if (!a || !b || b->nsPerOp == 0) return;
-    std::printf("%-44s %12.1f %12.1f %8.2f %10s\n", label, a->nsPerOp, b->nsPerOp,
-                a->nsPerOp / b->nsPerOp, target);
+    if (!a || !b || b->Median() == 0) return;
+    std::printf("%-44s %12.1f %12.1f %8.2f %10s\n", label, a->Median(), b->Median(),
+                a->Median() / b->Median(), target);
   };
   ratio("CpuInfo round trip vs nlohmann::json", "BM_Bindings_CpuInfo_RoundTrip",
         "BM_Json_CpuInfo_RoundTrip", "<= 1.5");
@@ -435,12 +442,12 @@ void PrintSummary(const CollectingReporter& r) {
   ratio("client round trip vs direct virtual call", "BM_Client_Get", "BM_Direct_Get/threads:1", "");
   auto* one = find("BM_Provider_Get/real_time/threads:1");
   auto* two = find("BM_Provider_Get/real_time/threads:2");
-  if (one && two && one->nsPerOp > 0) {
+  if (one && two && two->Median() > 0) {
     // With UseRealTime the iterations of all threads are counted against the wall time, so
     // ns/op is the wall time per operation of the whole run and its inverse the throughput.
-    double speedup = one->nsPerOp / two->nsPerOp;
+    double speedup = one->Median() / two->Median();
     std::printf("%-44s %12.1f %12.1f %8.2f %10s\n", "provider get: 2 threads vs 1 (throughput)",
-                two->nsPerOp, one->nsPerOp, speedup, ">= 1.7");
+                two->Median(), one->Median(), speedup, ">= 1.7");
   }
   std::printf("\n%-44s %12s %12s\n", "heap use per operation", "allocations", "bytes");
   for (const char* name :
@@ -456,16 +463,28 @@ void PrintSummary(const CollectingReporter& r) {
 int main(int argc, char** argv) {
   std::vector<char*> args(argv, argv + argc);
   bool smoke = false;
+  bool repetitionsGiven = false;
   std::string minTime = "--benchmark_min_time=0";
+  // Unless told otherwise: five repetitions of each benchmark, in random order, so that the two
+  // sides of every ratio are measured interleaved in time and the medians are compared.
+  std::string repetitions = "--benchmark_repetitions=5";
+  std::string interleave = "--benchmark_enable_random_interleaving=true";
   for (auto it = args.begin(); it != args.end();) {
-    if (std::string(*it) == "--smoke") {
+    std::string arg(*it);
+    if (arg == "--smoke") {
       smoke = true;
       it = args.erase(it);
-    } else {
-      ++it;
+      continue;
     }
+    if (arg.rfind("--benchmark_repetitions", 0) == 0) repetitionsGiven = true;
+    ++it;
   }
-  if (smoke) args.push_back(&minTime[0]);
+  if (smoke) {
+    args.push_back(&minTime[0]);
+  } else if (!repetitionsGiven) {
+    args.push_back(&repetitions[0]);
+    args.push_back(&interleave[0]);
+  }
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());
   CollectingReporter reporter;
