@@ -48,7 +48,9 @@ void AsyncApiMethodSignal::Invoke(const Data::DataValuePtr& input,
     resultCb(rejected, final);
     return;
   }
-  if (localizer_ && !(localizer_->keepActivationLocalizer && activation->localizer)) {
+  // The activation is tested first: the bound localizer is shared by every invocation on every
+  // thread, and its flag matters only when the activation brings a localizer of its own.
+  if (localizer_ && !(activation->localizer && localizer_->keepActivationLocalizer)) {
     activation->localizer = localizer_;
   }
   // The wrapper keeps the method object alive until the answer comes.

@@ -12,23 +12,20 @@ AsyncActivation::~AsyncActivation() = default;
 namespace {
 
 // What a request without a localizer or locale of its own is rendered with. Both are immutable
-// once made, so every activation may share them.
-const std::shared_ptr<const L10n::Localizer>& DefaultLocalizer() {
-  static const auto localizer = std::make_shared<const L10n::Localizer>();
-  return localizer;
-}
-
-const std::shared_ptr<const L10n::LocaleSpec>& DefaultLocale() {
-  static const auto locale = std::make_shared<const L10n::LocaleSpec>();
-  return locale;
+// and never freed, and the pointers handed out own nothing: requests on every thread use them
+// without writing to a shared reference count.
+template <class T>
+std::shared_ptr<const T> Everlasting() {
+  static const T* const object = new T();
+  return std::shared_ptr<const T>(std::shared_ptr<const T>(), object);
 }
 
 }  // namespace
 
 L10n::RequestLocalizer AsyncActivation::requestLocalizer() const {
-  return L10n::RequestLocalizer(
-      localizer ? std::shared_ptr<const L10n::Localizer>(localizer) : DefaultLocalizer(),
-      locale ? locale : DefaultLocale());
+  return L10n::RequestLocalizer(localizer ? std::shared_ptr<const L10n::Localizer>(localizer)
+                                          : Everlasting<L10n::Localizer>(),
+                                locale ? locale : Everlasting<L10n::LocaleSpec>());
 }
 
 L10n::RequestLocalizer AsyncActivation::GetErrorRequestLocalizer() const {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/cache_line.h"
 #include "runtime/data_value.h"
 #include "runtime/export.h"
 #include "runtime/message.h"
@@ -19,7 +20,7 @@ namespace Data {
 class DataDefinition;
 using DataDefinitionPtr = std::shared_ptr<const DataDefinition>;
 
-class KOV_EXPORT DataDefinition {
+class KOV_EXPORT DataDefinition : private CacheLineAligned {
  public:
   virtual ~DataDefinition();
   DataDefinition(const DataDefinition&) = delete;
