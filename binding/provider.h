@@ -226,7 +226,7 @@ class MethodClosure {
       std::string resource;
       resource.reserve(sizeof(M::resourceType) + id.size());
       resource.append(M::resourceType).append(".").append(id);
-      activation.resourceId(resource);
+      activation.resourceId(std::move(resource));
     } else {
       (void)input;
       (void)activation;

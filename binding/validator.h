@@ -3,6 +3,7 @@
 // stack, not by recursion.
 #pragma once
 
+#include <boost/container/small_vector.hpp>
 #include <boost/logic/tribool.hpp>
 #include <boost/optional.hpp>
 #include <memory>
@@ -30,7 +31,8 @@ struct Validator {
 namespace ValidatorInternal {
 
 struct Pending;
-using Stack = std::vector<Pending>;
+// The records still to check; a typical record's fit on the stack.
+using Stack = boost::container::small_vector<Pending, 8>;
 struct Pending {
   const void* record;
   bool (*fn)(const void* record, Validator::Policy policy, MessageList& messages, Stack& stack);

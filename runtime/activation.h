@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/export.h"
@@ -22,6 +23,7 @@ class KOV_EXPORT AsyncActivation {
   // Records the resource the call acts on. Every call is kept, in order, so that a host (or a
   // test) can read back what it was told.
   void resourceId(const std::string& id) { resourceIds_.push_back(id); }
+  void resourceId(std::string&& id) { resourceIds_.push_back(std::move(id)); }
   const std::vector<std::string>& resourceIds() const { return resourceIds_; }
 
   // The localizer of the request; may be null. A bound method object installs its own here.

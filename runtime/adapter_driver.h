@@ -3,8 +3,8 @@
 // children it could not convert at once.
 #pragma once
 
+#include <boost/container/small_vector.hpp>
 #include <memory>
-#include <vector>
 
 #include "runtime/data_value.h"
 #include "runtime/export.h"
@@ -33,8 +33,6 @@ struct BasicAdaptEntry {
 template <class Entry>
 class WorkStack {
  public:
-  // Room for a typical record up front: one allocation instead of a chain of regrowths.
-  WorkStack() { entries_.reserve(16); }
   void Push(Entry entry) { entries_.push_back(std::move(entry)); }
   void Clear() { entries_.clear(); }
   bool Empty() const { return entries_.empty(); }
@@ -50,7 +48,8 @@ class WorkStack {
   }
 
  private:
-  std::vector<Entry> entries_;
+  // A typical record's entries fit on the stack; only larger values take the heap.
+  boost::container::small_vector<Entry, 16> entries_;
 };
 
 // Work container of the native-to-value adapter.

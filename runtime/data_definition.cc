@@ -1,5 +1,6 @@
 #include "runtime/data_definition.h"
 
+#include <boost/container/small_vector.hpp>
 #include <set>
 
 namespace Tarn {
@@ -125,8 +126,10 @@ struct Node {
   std::size_t parent;
   const std::string* name;
 };
+// A typical value's nodes fit on the stack; only larger values take the heap.
+using Nodes = boost::container::small_vector<Node, 16>;
 
-std::string PathOf(const std::vector<Node>& nodes, std::size_t index) {
+std::string PathOf(const Nodes& nodes, std::size_t index) {
   std::vector<const std::string*> names;
   for (std::size_t i = index; i != static_cast<std::size_t>(-1); i = nodes[i].parent) {
     if (nodes[i].name) names.push_back(nodes[i].name);
@@ -143,10 +146,8 @@ std::string PathOf(const std::vector<Node>& nodes, std::size_t index) {
 
 bool DataDefinition::Validate(const DataValuePtr& root, MessageList& messages) const {
   static const std::string kElement = "[]";
-  std::vector<Node> nodes;
-  std::vector<std::size_t> work;
-  nodes.reserve(16);
-  work.reserve(16);
+  Nodes nodes;
+  boost::container::small_vector<std::size_t, 16> work;
   nodes.push_back({this, root.get(), static_cast<std::size_t>(-1), nullptr});
   work.push_back(0);
   auto mismatch = [&](std::size_t index, DataType expected, const DataValue* found) {

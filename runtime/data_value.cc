@@ -46,9 +46,9 @@ const char* DataTypeName(DataType type) {
 
 DataValue::~DataValue() = default;
 
-void DataValue::DetachChildren(std::vector<DataValuePtr>&) {}
+void DataValue::DetachChildren(ReleaseList&) {}
 
-void DataValue::ReleaseIteratively(std::vector<DataValuePtr>& pending) {
+void DataValue::ReleaseIteratively(ReleaseList& pending) {
   while (!pending.empty()) {
     DataValuePtr last = std::move(pending.back());
     pending.pop_back();
@@ -479,12 +479,12 @@ std::shared_ptr<OptionalValue> OptionalValue::GetInstance(DataValuePtr value) {
 }
 
 OptionalValue::~OptionalValue() {
-  std::vector<DataValuePtr> pending;
+  ReleaseList pending;
   DetachChildren(pending);
   ReleaseIteratively(pending);
 }
 
-void OptionalValue::DetachChildren(std::vector<DataValuePtr>& out) {
+void OptionalValue::DetachChildren(ReleaseList& out) {
   if (value_) out.push_back(std::move(value_));
 }
 
@@ -493,12 +493,12 @@ std::shared_ptr<ListValue> ListValue::GetInstance(int kind) {
 }
 
 ListValue::~ListValue() {
-  std::vector<DataValuePtr> pending;
+  ReleaseList pending;
   DetachChildren(pending);
   ReleaseIteratively(pending);
 }
 
-void ListValue::DetachChildren(std::vector<DataValuePtr>& out) {
+void ListValue::DetachChildren(ReleaseList& out) {
   for (auto& e : elements_) {
     if (e) out.push_back(std::move(e));
   }
@@ -510,12 +510,12 @@ std::shared_ptr<ListValueString> ListValueString::GetInstance() {
 }
 
 CompoundValue::~CompoundValue() {
-  std::vector<DataValuePtr> pending;
+  ReleaseList pending;
   DetachChildren(pending);
   ReleaseIteratively(pending);
 }
 
-void CompoundValue::DetachChildren(std::vector<DataValuePtr>& out) {
+void CompoundValue::DetachChildren(ReleaseList& out) {
   for (auto& f : fields_) {
     if (f.second) out.push_back(std::move(f.second));
   }

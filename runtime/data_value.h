@@ -3,6 +3,7 @@
 // mutable object while they fill it.
 #pragma once
 
+#include <boost/container/small_vector.hpp>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -83,8 +84,10 @@ class KOV_EXPORT DataValue {
   explicit DataValue(DataType type) : type_(type) {}
 
   // Children are moved out before a container dies, so that deep values die without recursion.
-  virtual void DetachChildren(std::vector<DataValuePtr>& out);
-  static void ReleaseIteratively(std::vector<DataValuePtr>& pending);
+  // The first few wait on the stack: a small value dies without a heap allocation.
+  using ReleaseList = boost::container::small_vector<DataValuePtr, 8>;
+  virtual void DetachChildren(ReleaseList& out);
+  static void ReleaseIteratively(ReleaseList& pending);
 
  private:
   friend class ValuePrinter;
@@ -203,7 +206,7 @@ class KOV_EXPORT OptionalValue final : public DataValue {
   }
 
  private:
-  void DetachChildren(std::vector<DataValuePtr>& out) override;
+  void DetachChildren(ReleaseList& out) override;
   bool set_ = false;
   DataValuePtr value_;
 };
@@ -228,7 +231,7 @@ class KOV_EXPORT ListValue final : public DataValue {
   }
 
  private:
-  void DetachChildren(std::vector<DataValuePtr>& out) override;
+  void DetachChildren(ReleaseList& out) override;
   int kind_;
   std::vector<DataValuePtr> elements_;
 };
@@ -268,7 +271,7 @@ class KOV_EXPORT CompoundValue : public DataValue {
   CompoundValue(DataType type, std::string name) : DataValue(type), name_(std::move(name)) {}
 
  private:
-  void DetachChildren(std::vector<DataValuePtr>& out) override;
+  void DetachChildren(ReleaseList& out) override;
   std::string name_;
   Fields fields_;
 };

@@ -19,6 +19,7 @@ std::vector<std::string> LocaleHelpers::MakeLanguagePreference(boost::string_vie
     ec = std::make_error_code(std::errc::invalid_argument);
     return out;
   }
+  out.reserve(3);  // the locale, without its codeset, without its territory
   out.emplace_back(locale.data(), locale.size());
   // Drop the territory, then the codeset: "en_US.UTF-8" -> "en_US" -> "en".
   std::string current = out.back();
