@@ -59,14 +59,16 @@ class AsyncResult {
   AsyncResult() = default;
 
   // From a callable taking (result, error, progress) — the short form clients usually write — or
-  // (result, error, native error, progress), the full form.
+  // (result, error, native error, progress), the full form. A callable passed as a temporary is
+  // moved in rather than copied: the provider pipeline hands over a result filter that way, and a
+  // copy would duplicate the whole callback chain behind it only to drop the original.
   template <class F, class = std::enable_if_t<!std::is_same<std::decay_t<F>, AsyncResult>::value>>
-  AsyncResult(const F& callback) {  // NOLINT: implicit on purpose, like std::function
-    if constexpr (std::is_invocable<const F&, const boost::optional<R>&, const Data::ErrorValuePtr&,
-                                    const Progress&>::value) {
-      cb_.shortCb = callback;
+  AsyncResult(F&& callback) {  // NOLINT: implicit on purpose, like std::function
+    if constexpr (std::is_invocable<const std::decay_t<F>&, const boost::optional<R>&,
+                                    const Data::ErrorValuePtr&, const Progress&>::value) {
+      cb_.shortCb = std::forward<F>(callback);
     } else {
-      cb_.fullCb = callback;
+      cb_.fullCb = std::forward<F>(callback);
     }
   }
 
