@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/optional/optional_io.hpp>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -55,42 +56,26 @@ struct Recorder {
   }
 };
 
-TEST(AsyncResult, ValueReachesFullCallbackWithFinalProgress) {
-  Recorder rec;
-  IntResult result(rec.Full());
-  result(7);
-  ASSERT_EQ(rec.calls.size(), 1u);
-  const Seen& s = rec.calls[0];
-  EXPECT_FALSE(s.viaShort);
-  ASSERT_TRUE(s.result.has_value());
-  EXPECT_EQ(*s.result, 7);
-  EXPECT_EQ(s.error, nullptr);
-  EXPECT_FALSE(s.nativeError.has_value());
-  EXPECT_EQ(s.progress, (Progress{0, 1, 1}));
-}
-
-TEST(AsyncResult, ErrorReachesReceiverWithoutValue) {
-  Recorder rec;
-  IntResult result(rec.Full());
+TEST(AsyncResult, ValueOrErrorReachesTheFullCallbackWithFinalProgress) {
   auto error = Errors::NotFound::Create();
-  result.error(error);
-  ASSERT_EQ(rec.calls.size(), 1u);
-  EXPECT_FALSE(rec.calls[0].result.has_value());
-  EXPECT_EQ(rec.calls[0].error, error);
-  EXPECT_FALSE(rec.calls[0].nativeError.has_value());
-  EXPECT_EQ(rec.calls[0].progress, (Progress{0, 1, 1}));
-}
-
-TEST(AsyncResult, NullErrorIsStillAFinalDelivery) {
-  Recorder rec;
-  IntResult result(rec.Full());
-  result.error(nullptr);
-  ASSERT_EQ(rec.calls.size(), 1u);
-  EXPECT_FALSE(rec.calls[0].result.has_value());
-  EXPECT_EQ(rec.calls[0].error, nullptr);
-  // Spent: the callbacks are no longer the receiver's.
-  EXPECT_TRUE(result.resultCb().shortCb);
-  EXPECT_TRUE(result.resultCb().fullCb);
+  for (int kind = 0; kind < 3; ++kind) {
+    SCOPED_TRACE(kind);
+    Recorder rec;
+    IntResult result(rec.Full());
+    if (kind == 0) result(7);
+    if (kind == 1) result.error(error);
+    if (kind == 2) result.error(nullptr);  // still a final delivery
+    ASSERT_EQ(rec.calls.size(), 1u);
+    const Seen& s = rec.calls[0];
+    EXPECT_FALSE(s.viaShort);
+    EXPECT_EQ(s.result, kind == 0 ? boost::optional<int>(7) : boost::none);
+    EXPECT_EQ(s.error, kind == 1 ? error : nullptr);
+    EXPECT_FALSE(s.nativeError.has_value());
+    EXPECT_EQ(s.progress, (Progress{0, 1, 1}));
+    // Spent: the callbacks are no longer the receiver's.
+    EXPECT_TRUE(result.resultCb().shortCb);
+    EXPECT_TRUE(result.resultCb().fullCb);
+  }
 }
 
 TEST(AsyncResult, ShortCallbackWinsWhenBothAreSet) {
@@ -174,7 +159,7 @@ TEST(AsyncResult, ExceptionFromTheCallbackLeavesItUnspent) {
   EXPECT_EQ(calls, 2);
 }
 
-TEST(AsyncResult, CopyMadeBeforeDeliveryStillDelivers) {
+TEST(AsyncResult, CopiesMadeBeforeDeliveryAndMovesStillDeliver) {
   Recorder rec;
   IntResult result(rec.Full());
   IntResult copy = result;
@@ -183,15 +168,12 @@ TEST(AsyncResult, CopyMadeBeforeDeliveryStillDelivers) {
   ASSERT_EQ(rec.calls.size(), 2u);
   EXPECT_EQ(*rec.calls[0].result, 1);
   EXPECT_EQ(*rec.calls[1].result, 2);
-}
 
-TEST(AsyncResult, MovedResultDeliversThroughTheNewObject) {
-  Recorder rec;
-  IntResult result(rec.Full());
-  IntResult moved(std::move(result));
-  moved(5);
-  ASSERT_EQ(rec.calls.size(), 1u);
-  EXPECT_EQ(*rec.calls[0].result, 5);
+  IntResult fresh(rec.Full());
+  IntResult target(std::move(fresh));
+  target(5);
+  ASSERT_EQ(rec.calls.size(), 3u);
+  EXPECT_EQ(*rec.calls[2].result, 5);
 }
 
 TEST(AsyncResult, DestroyingAnUnspentResultSendsNothing) {
@@ -210,17 +192,15 @@ TEST(AsyncResult, DestroyingAnUnspentResultSendsNothing) {
   EXPECT_TRUE(watch.expired());  // the callbacks were released with the objects
 }
 
-TEST(AsyncResult, VoidResultCompletesWithVoid) {
+TEST(AsyncResult, VoidAndSharedPointerResults) {
   bool completed = false;
-  AsyncResult<Void, AsyncResultTerminateCbPolicy> result(
+  AsyncResult<Void, AsyncResultTerminateCbPolicy> done(
       [&](const boost::optional<Void>& r, const ErrorValuePtr& e, const Progress& p) {
         completed = r.has_value() && !e && p == Progress{0, 1, 1};
       });
-  result(Void());
+  done(Void());
   EXPECT_TRUE(completed);
-}
 
-TEST(AsyncResult, SharedPointerResultKeepsANullRecordAsAValue) {
   // A null record is a value here; turning it into an error is the provider pipeline's job.
   bool sawValue = false;
   AsyncResult<std::shared_ptr<const std::string>, AsyncResultTerminateCbPolicy> result(
@@ -232,6 +212,7 @@ TEST(AsyncResult, SharedPointerResultKeepsANullRecordAsAValue) {
 
 TEST(AsyncStreamResult, MakeOptionalPtrSetsOnlyTheFullCallback) {
   using Stream = Tarn::AsyncStreamResult<int>;
+  EXPECT_FALSE(Tarn::OptionalPtr<Stream>());
   auto token = std::make_shared<int>(0);
   std::weak_ptr<int> watch = token;
   std::vector<int> seen;
@@ -250,66 +231,35 @@ TEST(AsyncStreamResult, MakeOptionalPtrSetsOnlyTheFullCallback) {
   EXPECT_TRUE(watch.expired());
 }
 
-TEST(AsyncStreamResult, EmptyOptionalPtrIsNull) {
-  Tarn::OptionalPtr<Tarn::AsyncStreamResult<int>> none;
-  EXPECT_FALSE(none);
-}
-
 // A second delivery through one result object is a fault that ends the process.
 class AsyncResultDeathTest : public ::testing::Test {
  protected:
   void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+  static IntResult Quiet() {
+    return IntResult([](const boost::optional<int>&, const ErrorValuePtr&, const Progress&) {});
+  }
 };
 
-TEST_F(AsyncResultDeathTest, SecondValueEndsTheProcess) {
-  EXPECT_DEATH(
-      {
-        IntResult result([](const boost::optional<int>&, const ErrorValuePtr&, const Progress&) {});
-        result(1);
-        result(2);
-      },
-      "");
-}
-
-TEST_F(AsyncResultDeathTest, ErrorAfterValueEndsTheProcess) {
-  EXPECT_DEATH(
-      {
-        IntResult result([](const boost::optional<int>&, const ErrorValuePtr&, const Progress&) {});
-        result(1);
-        result.error(Errors::NotFound::Create());
-      },
-      "");
-}
-
-TEST_F(AsyncResultDeathTest, ValueAfterErrorEndsTheProcess) {
-  EXPECT_DEATH(
-      {
-        IntResult result([](const boost::optional<int>&, const ErrorValuePtr&, const Progress&) {});
-        result.error(Errors::NotFound::Create());
-        result(1);
-      },
-      "");
-}
-
-TEST_F(AsyncResultDeathTest, CopyMadeAfterDeliveryIsSpentToo) {
-  EXPECT_DEATH(
-      {
-        IntResult result([](const boost::optional<int>&, const ErrorValuePtr&, const Progress&) {});
-        result(1);
-        IntResult copy = result;
-        copy(2);
-      },
-      "");
-}
-
-TEST_F(AsyncResultDeathTest, ResultCbCallOnASpentObjectEndsTheProcess) {
-  EXPECT_DEATH(
-      {
-        IntResult result([](const boost::optional<int>&, const ErrorValuePtr&, const Progress&) {});
-        result(1);
-        result.resultCb()(boost::none, nullptr, boost::none, Progress{0, 1, 2});
-      },
-      "");
+TEST_F(AsyncResultDeathTest, SecondDeliveryEndsTheProcess) {
+  const std::pair<const char*, void (*)(IntResult&)> cases[] = {
+      {"second value", [](IntResult& r) { r(1), r(2); }},
+      {"error after value", [](IntResult& r) { r(1), r.error(Errors::NotFound::Create()); }},
+      {"value after error", [](IntResult& r) { r.error(Errors::NotFound::Create()), r(1); }},
+      {"copy made after delivery", [](IntResult& r) { r(1), IntResult(r)(2); }},
+      {"resultCb call on a spent object",
+       [](IntResult& r) {
+         r(1), r.resultCb()(boost::none, nullptr, boost::none, {0, 1, 2});
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.first);
+    EXPECT_DEATH(
+        {
+          IntResult result = Quiet();
+          c.second(result);
+        },
+        "");
+  }
 }
 
 }  // namespace

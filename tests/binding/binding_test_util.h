@@ -119,6 +119,12 @@ bool ToNative(const DataValuePtr& value, T& record, MessageList& messages) {
   return ::Tarn::Data::ValueToNativeAdapter::Adapt(value, &record, messages);
 }
 
+// A list of message arguments, written as a call so that a table keeps one line a case.
+template <class... T>
+std::vector<std::string> A(const T&... args) {
+  return {std::string(args)...};
+}
+
 inline std::vector<std::string> Ids(const MessageList& messages) {
   std::vector<std::string> ids;
   for (auto& m : messages) ids.push_back(m.id);

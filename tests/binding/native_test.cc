@@ -38,14 +38,14 @@ TEST(EnumTest, DefaultIsUnknownWithEmptyText) {
   EXPECT_EQ(::Tarn::EnumToText(c), "_UNKNOWN");
 }
 
-struct FromTextCase {
-  const char* text;
-  Color::Value value;
-  const char* kept;
-};
-
 TEST(EnumTest, ConvertFromText) {
-  const FromTextCase cases[] = {
+  struct Case {
+    std::string text;
+    Color::Value value;
+    std::string kept;
+  };
+  const std::string zero("RED\0X", 5);
+  const Case cases[] = {
       {"RED", Color::RED, ""},
       {"GREEN", Color::GREEN, ""},
       {"BLUE", Color::BLUE, ""},
@@ -58,23 +58,16 @@ TEST(EnumTest, ConvertFromText) {
       {"RED ", Color::_UNKNOWN, "RED "},
       {"_unknown", Color::_UNKNOWN, "_unknown"},
       {"", Color::_UNKNOWN, ""},
+      // A text with an embedded zero is not a table entry.
+      {zero, Color::_UNKNOWN, zero},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     Color color(Color::GREEN);
-    EnumConverter::Convert<Color::Strings>(std::string(c.text), color);
+    EnumConverter::Convert<Color::Strings>(c.text, color);
     EXPECT_EQ(color.value(), c.value);
     EXPECT_EQ(color.unknownText(), c.kept);
   }
-}
-
-TEST(EnumTest, TextWithEmbeddedZeroIsNotATableEntry) {
-  Color color;
-  const std::string text("RED\0X", 5);
-  EnumConverter::Convert<Color::Strings>(text, color);
-  EXPECT_EQ(color.value(), Color::_UNKNOWN);
-  EXPECT_EQ(color.unknownText(), text);
-  EXPECT_EQ(::Tarn::EnumToText(color), text);
 }
 
 TEST(EnumTest, ConvertingAKnownTextDropsAPreviouslyKeptText) {
@@ -88,18 +81,17 @@ TEST(EnumTest, ConvertingAKnownTextDropsAPreviouslyKeptText) {
   EXPECT_EQ(color.unknownText(), "");
 }
 
-TEST(EnumTest, ConvertToText) {
-  EXPECT_EQ((EnumConverter::Convert<Color::Strings>(Color(Color::RED))), "RED");
+TEST(EnumTest, EveryTextTravelsBackUnchangedExceptTheEmptyOne) {
+  for (const std::string& text :
+       {std::string("RED"), std::string("GREEN"), std::string("BLUE"), std::string("_UNKNOWN"),
+        std::string("PURPLE"), std::string("x y"), std::string("\xc3\xa9"),
+        std::string("RED\0X", 5)}) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(::Tarn::EnumToText(EnumOf<Color>(text)), text);
+    EXPECT_EQ((EnumConverter::Convert<Color::Strings>(EnumOf<Color>(text))), text);
+  }
   EXPECT_EQ((EnumConverter::Convert<Color::Strings>(Color(Color::BLUE))), "BLUE");
   EXPECT_EQ((EnumConverter::Convert<Color::Strings>(Color())), "_UNKNOWN");
-  EXPECT_EQ((EnumConverter::Convert<Color::Strings>(EnumOf<Color>("PURPLE"))), "PURPLE");
-  EXPECT_EQ((EnumConverter::Convert<Color::Strings>(EnumOf<Color>("_UNKNOWN"))), "_UNKNOWN");
-}
-
-TEST(EnumTest, EveryTextTravelsBackUnchangedExceptTheEmptyOne) {
-  for (const char* text : {"RED", "GREEN", "BLUE", "_UNKNOWN", "PURPLE", "x y", "\xc3\xa9"}) {
-    EXPECT_EQ(::Tarn::EnumToText(EnumOf<Color>(text)), text);
-  }
   // An empty text keeps nothing, so it travels back as the default.
   EXPECT_EQ(::Tarn::EnumToText(EnumOf<Color>("")), "_UNKNOWN");
 }
@@ -134,16 +126,13 @@ TEST(EnumTest, MessagesPlaceAnEnumerationAsItsNumber) {
 
 using Annotations = TestSvc::MachineAnnotations;
 
-TEST(UnionPredicateTest, RequiredFieldPredicate) {
+TEST(UnionPredicateTest, RequiredAndAllowedFieldPredicates) {
   const ::Tarn::Data::UnionCaseAnyEnumValue<Annotations::DiskUnionCases> required;
   EXPECT_TRUE(required("OFF") == true);
   for (const char* tag : {"ON", "SUSPENDED", "_UNKNOWN", "off", "", "OFF "}) {
     SCOPED_TRACE(tag);
     EXPECT_TRUE(required(tag) == false);
   }
-}
-
-TEST(UnionPredicateTest, AllowedFieldPredicate) {
   const ::Tarn::Data::OptUnionCaseAnyEnumValue<Annotations::NoteUnionCases> allowed;
   EXPECT_TRUE(boost::logic::indeterminate(allowed("ON")));
   EXPECT_TRUE(boost::logic::indeterminate(allowed("SUSPENDED")));
@@ -151,9 +140,7 @@ TEST(UnionPredicateTest, AllowedFieldPredicate) {
     SCOPED_TRACE(tag);
     EXPECT_TRUE(allowed(tag) == false);
   }
-}
-
-TEST(UnionPredicateTest, AnnotationTablesNameTheTagFirst) {
+  // The annotation tables name the tag first.
   EXPECT_STREQ(Annotations::UnionTags::Strings::values[0], "state");
   EXPECT_STREQ(Annotations::UnionTags::Strings::values[1], "_UNKNOWN");
   EXPECT_STREQ(TestSvc::BackingAnnotations::UnionTags::Strings::values[0], "mode");
@@ -169,21 +156,18 @@ TEST(TypeInfoTest, Names) {
   EXPECT_EQ(TypeInfo<std::shared_ptr<TestSvc::Everything>>::name(),
             "SharedPtr<com.brantel.kov.vm.test.everything>");
   EXPECT_EQ(TypeInfo<std::string>::name(), "String");
-}
-
-TEST(TypeInfoTest, EveryInputRecordHasTheOperationInputName) {
-  const std::string expected = TypeInfo<::Tarn::OperationInput>::name();
-  EXPECT_FALSE(expected.empty());
-  EXPECT_EQ(TypeInfo<TestSvc::DoMethod::Input>::name(), expected);
-  EXPECT_EQ(TypeInfo<Com::Brantel::Kov::Vm::Compute::CpusSvc::GetMethod::Input>::name(), expected);
-  EXPECT_EQ(TypeInfo<std::shared_ptr<const TestSvc::DoMethod::Input>>::name(),
-            "SharedPtr<" + expected + ">");
-}
-
-TEST(TypeInfoTest, NameIsAFreshString) {
+  // A fresh string every time.
   std::string first = TypeInfo<TestSvc::Leaf>::name();
   first[0] = 'X';
   EXPECT_EQ(TypeInfo<TestSvc::Leaf>::name(), "com.brantel.kov.vm.test.leaf");
+
+  // Every input record has the operation input's name.
+  const std::string input = TypeInfo<::Tarn::OperationInput>::name();
+  EXPECT_FALSE(input.empty());
+  EXPECT_EQ(TypeInfo<TestSvc::DoMethod::Input>::name(), input);
+  EXPECT_EQ(TypeInfo<Com::Brantel::Kov::Vm::Compute::CpusSvc::GetMethod::Input>::name(), input);
+  EXPECT_EQ(TypeInfo<std::shared_ptr<const TestSvc::DoMethod::Input>>::name(),
+            "SharedPtr<" + input + ">");
 }
 
 TEST(TypeInfoTest, DefaultInstanceIsNewAndDefaultAndIgnoresItsArgument) {
@@ -216,36 +200,29 @@ TEST(TypeInfoTest, DefaultInstanceIsNewAndDefaultAndIgnoresItsArgument) {
 
 // ---- unknown fields ----
 
-TEST(UnknownFieldsTest, NativeToValueCopiesNothingWhenThereAreNone) {
-  TestSvc::Leaf leaf;
-  auto target = StructValue::GetInstance("t");
-  target->SetField("name", Str("kept"));
-  BaseNative::AdapterHelper::AddUnknownFields(leaf, *target);
-  ASSERT_EQ(target->fields().size(), 1u);
-  EXPECT_EQ(*target->fields().at("name"), *Str("kept"));
-}
-
 TEST(UnknownFieldsTest, NativeToValueSharesTheKeptValues) {
   TestSvc::Leaf leaf;
-  leaf.unknownFields = StructValue::GetInstance("unknownFields");
+  auto target = Struct("t", {{"name", Str("kept")}});
+  BaseNative::AdapterHelper::AddUnknownFields(leaf, *target);  // none: nothing is copied
+  ASSERT_EQ(target->fields().size(), 1u);
+  EXPECT_EQ(*target->fields().at("name"), *Str("kept"));
+
   const DataValuePtr b = Int(2);
   const DataValuePtr a = Str("one");
-  leaf.unknownFields->SetField("b", b);
-  leaf.unknownFields->SetField("a", a);
-  auto target = StructValue::GetInstance("t");
+  leaf.unknownFields = Struct("unknownFields", {{"b", b}, {"a", a}});
+  target = StructValue::GetInstance("t");
   BaseNative::AdapterHelper::AddUnknownFields(leaf, *target);
   ASSERT_EQ(target->fields().size(), 2u);
   EXPECT_EQ(target->fields().at("a").get(), a.get());
   EXPECT_EQ(target->fields().at("b").get(), b.get());
 }
 
-struct MergeCase {
-  const char* what;
-  std::vector<std::string> source;
-  std::vector<std::string> unknown;
-};
-
 TEST(UnknownFieldsTest, ValueToNativeMergesWithTheSortedNames) {
+  struct MergeCase {
+    const char* what;
+    std::vector<std::string> source;
+    std::vector<std::string> unknown;
+  };
   // Declared: "B", "a_b", "ab", "b" (byte order: upper case, then "_" (0x5f), then lower case).
   static constexpr ::Tarn::Data::SortedNames<4> names{{"B", "a_b", "ab", "b"}};
   const MergeCase cases[] = {
@@ -285,29 +262,26 @@ TEST(UnknownFieldsTest, ValueToNativeMergesWithTheSortedNames) {
   }
 }
 
-TEST(UnknownFieldsTest, ValueToNativeWithoutDeclaredNamesKeepsEveryField) {
+TEST(UnknownFieldsTest, ValueToNativeWithoutNamesOrSourceOrWithATarget) {
+  // No declared names: every field is kept.
   static constexpr ::Tarn::Data::SortedNames<0> none{};
   auto source = Struct("s", {{"x", Int(1)}, {"y", Int(2)}});
   std::shared_ptr<StructValue> target;
   BaseNative::AdapterHelper::AddUnknownFields(none, source.get(), target);
   ASSERT_TRUE(target);
   EXPECT_EQ(target->fields().size(), 2u);
-}
 
-TEST(UnknownFieldsTest, ValueToNativeWithoutSourceLeavesTheTargetAlone) {
-  std::shared_ptr<StructValue> target;
-  BaseNative::AdapterHelper::AddUnknownFields(TestSvc::Leaf::AdapterHelper::sortedNames, nullptr,
-                                              target);
+  // No source: the target is left alone.
+  const auto& names = TestSvc::Leaf::AdapterHelper::sortedNames;
+  target.reset();
+  BaseNative::AdapterHelper::AddUnknownFields(names, nullptr, target);
   EXPECT_FALSE(target);
-}
 
-TEST(UnknownFieldsTest, ValueToNativeAddsToAnExistingTarget) {
-  auto existing = StructValue::GetInstance("unknownFields");
-  existing->SetField("old", Int(1));
-  std::shared_ptr<StructValue> target = existing;
-  auto source = Struct("s", {{"name", Str("n")}, {"new", Int(2)}});
-  BaseNative::AdapterHelper::AddUnknownFields(TestSvc::Leaf::AdapterHelper::sortedNames,
-                                              source.get(), target);
+  // An existing target is added to.
+  auto existing = Struct("unknownFields", {{"old", Int(1)}});
+  target = existing;
+  source = Struct("s", {{"name", Str("n")}, {"new", Int(2)}});
+  BaseNative::AdapterHelper::AddUnknownFields(names, source.get(), target);
   EXPECT_EQ(target.get(), existing.get());
   EXPECT_EQ(target->fields().size(), 2u);
   EXPECT_TRUE(target->HasField("new"));

@@ -18,29 +18,20 @@
 #include "binding/stub.h"
 #include "runtime/activation.h"
 #include "runtime/local_provider.h"
-#include "runtime/operation_input.h"
-#include "runtime/std_errors.h"
-#include "vm/compute/cpus.h"
+#include "tests/binding/cpus_test_util.h"
 
+namespace KovTest {
 namespace {
 
-using Com::Brantel::Kov::Vm::Compute::CpusSvc;
 using Tarn::Progress;
 using Tarn::Core::AsyncActivation;
 using Tarn::Core::AsyncApiResultCb;
 using Tarn::Core::MethodResultPtr;
 using Tarn::Data::ErrorValuePtr;
 using Tarn::Data::IntegerValue;
-using Tarn::Data::StringValue;
 using Tarn::Data::StructValue;
-namespace Errors = ::Com::Brantel::Tarn::Std::Errors;
-
-using GetResult = CpusSvc::GetMethod::ResultCbType;
-using UpdateResult = CpusSvc::UpdateMethod::ResultCbType;
-using InfoPtr = std::shared_ptr<const CpusSvc::Info>;
 
 constexpr int kThreads = 8;
-constexpr char kResourcePrefix[] = "com.brantel.kov.vm.VirtualMachine.";
 
 // Every fifth call fails with "not found"; the others answer a record whose count is the call's
 // number, so that an answer that reached the wrong caller is seen.
@@ -65,7 +56,7 @@ class ThreadSafeCpus : public CpusSvc::AsyncServiceInterface {
   void Get(const std::string& vm, const std::shared_ptr<AsyncActivation>& activation,
            const GetResult& result) override {
     calls.fetch_add(1);
-    if (activation->resourceIds() != std::vector<std::string>{kResourcePrefix + vm}) {
+    if (activation->resourceIds() != std::vector<std::string>{kVmPrefix + vm}) {
       badResource.fetch_add(1);
     }
     const std::int64_t index = std::stoll(vm);
@@ -89,10 +80,11 @@ class ThreadSafeCpus : public CpusSvc::AsyncServiceInterface {
   std::atomic<int> badResource{0};
 };
 
-std::shared_ptr<StructValue> GetInput(std::int64_t index) {
-  auto input = StructValue::GetInstance(Tarn::Data::TypeInfo<Tarn::OperationInput>::name());
-  input->SetField("vm", StringValue::GetInstance(std::to_string(index)));
-  return input;
+// Calls that were not answered exactly once.
+int NotOnce(const std::vector<std::atomic<int>>& answered) {
+  int n = 0;
+  for (auto& a : answered) n += a.load() != 1;
+  return n;
 }
 
 // Counts per call how often the runtime's callback ran, and whether the answer was the call's.
@@ -117,13 +109,6 @@ struct Tally {
     return count && count->value() == index;
   }
 
-  // Calls that were not answered exactly once.
-  int NotOnce() const {
-    int n = 0;
-    for (auto& a : answered) n += a.load() != 1;
-    return n;
-  }
-
   std::vector<std::atomic<int>> answered;
   std::atomic<int> wrong{0};
 };
@@ -146,12 +131,13 @@ TEST(ProviderConcurrency, OneMethodObjectFromEightThreads) {
   RunThreads(kThreads, [&](int t) {
     for (int i = 0; i < kCalls; ++i) {
       const std::int64_t index = std::int64_t{t} * kCalls + i;
-      get->Invoke(GetInput(index), AsyncActivation::GetInstance(), tally.For(index));
+      get->Invoke(GetInput(std::to_string(index)), AsyncActivation::GetInstance(),
+                  tally.For(index));
     }
   });
 
   EXPECT_EQ(impl->calls.load(), kThreads * kCalls);
-  EXPECT_EQ(tally.NotOnce(), 0);
+  EXPECT_EQ(NotOnce(tally.answered), 0);
   EXPECT_EQ(tally.wrong.load(), 0);
   EXPECT_EQ(impl->badResource.load(), 0);
 }
@@ -196,7 +182,8 @@ TEST(ProviderConcurrency, AnswersFromOtherThreads) {
     RunThreads(kThreads, [&](int t) {
       for (int i = 0; i < kCalls; ++i) {
         const std::int64_t index = std::int64_t{t} * kCalls + i;
-        get->Invoke(GetInput(index), AsyncActivation::GetInstance(), tally.For(index));
+        get->Invoke(GetInput(std::to_string(index)), AsyncActivation::GetInstance(),
+                    tally.For(index));
       }
     });
   }
@@ -207,7 +194,7 @@ TEST(ProviderConcurrency, AnswersFromOtherThreads) {
   ready.notify_all();
   for (auto& th : answerers) th.join();
 
-  EXPECT_EQ(tally.NotOnce(), 0);
+  EXPECT_EQ(NotOnce(tally.answered), 0);
   EXPECT_EQ(tally.wrong.load(), 0);
   EXPECT_EQ(impl->badResource.load(), 0);
   EXPECT_TRUE(watch.expired());  // the last answer released the method object
@@ -253,9 +240,7 @@ TEST(ProviderConcurrency, StubsFromSeveralThreadsThroughOneLocalProvider) {
     }
   });
 
-  int notOnce = 0;
-  for (auto& a : answered) notOnce += a.load() != 1;
-  EXPECT_EQ(notOnce, 0);
+  EXPECT_EQ(NotOnce(answered), 0);
   EXPECT_EQ(wrong.load(), 0);
   EXPECT_EQ(impl->calls.load(), kThreads * kCalls);
   EXPECT_EQ(impl->badResource.load(), 0);
@@ -306,9 +291,7 @@ TEST(ProviderConcurrency, RegistrationChangesWhileCalling) {
   stop.store(true);
   toggler.join();
 
-  int notOnce = 0;
-  for (auto& a : answered) notOnce += a.load() != 1;
-  EXPECT_EQ(notOnce, 0);
+  EXPECT_EQ(NotOnce(answered), 0);
   EXPECT_EQ(wrong.load(), 0);
   EXPECT_EQ(refused.load(), 0);
   EXPECT_EQ(impl->calls.load() + notFound.load(), kCallers * kCalls);
@@ -323,13 +306,14 @@ TEST(ProviderConcurrency, BindingFromSeveralThreads) {
     for (int i = 0; i < kBinds; ++i) {
       const std::int64_t index = std::int64_t{t} * kBinds + i;
       auto iface = CpusSvc::AsyncServiceBinder::BindImplementation(impl);
-      iface->methods().at(0)->Invoke(GetInput(index), AsyncActivation::GetInstance(),
-                                     tally.For(index));
+      iface->methods().at(0)->Invoke(GetInput(std::to_string(index)),
+                                     AsyncActivation::GetInstance(), tally.For(index));
     }
   });
-  EXPECT_EQ(tally.NotOnce(), 0);
+  EXPECT_EQ(NotOnce(tally.answered), 0);
   EXPECT_EQ(tally.wrong.load(), 0);
   EXPECT_EQ(impl.use_count(), 1);  // every binding released its hold
 }
 
 }  // namespace
+}  // namespace KovTest

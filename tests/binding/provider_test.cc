@@ -14,27 +14,19 @@
 #include <vector>
 
 #include "runtime/activation.h"
-#include "runtime/operation_input.h"
-#include "runtime/std_errors.h"
-#include "vm/compute/cpus.h"
+#include "tests/binding/cpus_test_util.h"
 
+namespace KovTest {
 namespace {
 
-using Com::Brantel::Kov::Vm::Compute::CpusSvc;
-using Tarn::MessageList;
 using Tarn::Progress;
 using Tarn::Core::AsyncActivation;
 using Tarn::Core::AsyncApiResultCb;
 using Tarn::Core::MethodResultPtr;
-using Tarn::Data::BooleanValue;
 using Tarn::Data::DataType;
-using Tarn::Data::DataValuePtr;
 using Tarn::Data::ErrorValue;
 using Tarn::Data::ErrorValuePtr;
 using Tarn::Data::IntegerValue;
-using Tarn::Data::ListValue;
-using Tarn::Data::OptionalValue;
-using Tarn::Data::StringValue;
 using Tarn::Data::StructDefinition;
 using Tarn::Data::StructValue;
 using Tarn::Data::VoidValue;
@@ -44,15 +36,10 @@ using Tarn::Provider::AsyncApiMethod;
 using Tarn::Provider::AsyncApiMethodPtr;
 using Tarn::Provider::AsyncApiMethodSignal;
 using Tarn::Provider::DataDefinitionList;
-namespace Errors = ::Com::Brantel::Tarn::Std::Errors;
-
-using GetResult = CpusSvc::GetMethod::ResultCbType;
-using UpdateResult = CpusSvc::UpdateMethod::ResultCbType;
-using InfoPtr = std::shared_ptr<const CpusSvc::Info>;
+using Names = std::vector<std::string>;
 
 constexpr char kInvalidArgument[] = "com.brantel.tarn.std.errors.invalid_argument";
 constexpr char kInternalServerError[] = "com.brantel.tarn.std.errors.internal_server_error";
-constexpr char kResourcePrefix[] = "com.brantel.kov.vm.VirtualMachine.";
 
 // An implementation that records what reaches it and answers as each test tells it to.
 class FakeCpus : public CpusSvc::AsyncServiceInterface {
@@ -61,15 +48,12 @@ class FakeCpus : public CpusSvc::AsyncServiceInterface {
     std::string vm;
     std::shared_ptr<const CpusSvc::UpdateSpec> spec;
     std::shared_ptr<AsyncActivation> activation;
-    std::vector<std::string> resourcesAtCall;  // what the activation had been told by then
+    Names resourcesAtCall;  // what the activation had been told by then
   };
 
-  std::function<void(const std::string&, const GetResult&)> onGet = [](const std::string&,
-                                                                       const GetResult& result) {
+  std::function<void(const GetResult&)> onGet = [](const GetResult& result) {
     auto info = std::make_shared<CpusSvc::Info>();
     info->count = 4;
-    info->coresPerSocket = 2;
-    info->hotAddEnabled = true;
     result(info);
   };
   std::function<void(const UpdateResult&)> onUpdate = [](const UpdateResult& result) {
@@ -79,7 +63,7 @@ class FakeCpus : public CpusSvc::AsyncServiceInterface {
   void Get(const std::string& vm, const std::shared_ptr<AsyncActivation>& activation,
            const GetResult& result) override {
     gets.push_back({vm, nullptr, activation, activation->resourceIds()});
-    onGet(vm, result);
+    onGet(result);
   }
   void Update(const std::string& vm, const std::shared_ptr<const CpusSvc::UpdateSpec>& spec,
               const std::shared_ptr<AsyncActivation>& activation,
@@ -106,41 +90,13 @@ AsyncApiResultCb RecordInto(std::vector<Answer>* answers) {
   });
 }
 
-std::shared_ptr<StructValue> InputValue() {
-  return StructValue::GetInstance(Tarn::Data::TypeInfo<Tarn::OperationInput>::name());
-}
-
-std::shared_ptr<StructValue> GetInput(const std::string& vm) {
-  auto input = InputValue();
-  input->SetField("vm", StringValue::GetInstance(vm));
-  return input;
-}
-
-std::shared_ptr<StructValue> SpecValue() {
-  return StructValue::GetInstance("com.brantel.kov.vm.compute.cpus.update_spec");
-}
-
-std::shared_ptr<StructValue> UpdateInput(const std::string& vm, DataValuePtr spec) {
-  auto input = GetInput(vm);
-  input->SetField("update_spec", std::move(spec));
-  return input;
-}
-
-std::vector<std::string> ErrorNames(const DataDefinitionList& defs) {
-  std::vector<std::string> names;
+Names ErrorNames(const DataDefinitionList& defs) {
+  Names names;
   for (auto& def : defs) {
     EXPECT_TRUE(def && def->GetType() == DataType::ERROR);
     if (def) names.push_back(static_cast<const StructDefinition&>(*def).name());
   }
   return names;
-}
-
-std::vector<std::string> MessageIds(const ErrorValuePtr& error) {
-  std::vector<std::string> ids;
-  if (error) {
-    for (auto& m : error->Messages()) ids.push_back(m.id);
-  }
-  return ids;
 }
 
 // True when some message of the error has `text` among its arguments.
@@ -154,7 +110,13 @@ bool NamesInArguments(const ErrorValuePtr& error, const std::string& text) {
   return false;
 }
 
-const std::vector<std::string> kGetErrors{
+std::shared_ptr<const AsyncApiMethodSignal> Signal(const AsyncApiMethodPtr& m) {
+  auto s = std::dynamic_pointer_cast<const AsyncApiMethodSignal>(m);
+  EXPECT_TRUE(s);
+  return s;
+}
+
+const Names kGetErrors{
     "com.brantel.tarn.std.errors.error",
     "com.brantel.tarn.std.errors.not_found",
     "com.brantel.tarn.std.errors.resource_inaccessible",
@@ -162,7 +124,7 @@ const std::vector<std::string> kGetErrors{
     "com.brantel.tarn.std.errors.unauthenticated",
     "com.brantel.tarn.std.errors.unauthorized",
 };
-const std::vector<std::string> kUpdateErrors{
+const Names kUpdateErrors{
     "com.brantel.tarn.std.errors.error",
     "com.brantel.tarn.std.errors.not_found",
     "com.brantel.tarn.std.errors.invalid_argument",
@@ -196,6 +158,21 @@ class ProviderTest : public ::testing::Test {
     EXPECT_EQ(a.progress, (Progress{0, 1, 1}));
     return a.result->error();
   }
+  // A method object over `input` and `output` connected to the fake's operation.
+  std::shared_ptr<AsyncApiMethodSignal> Custom(bool update, Tarn::Data::DataDefinitionPtr input,
+                                               Tarn::Data::DataDefinitionPtr output) {
+    auto method = AsyncApiMethodSignal::GetInstance(
+        update ? "update" : "get", std::move(input), std::move(output),
+        update ? CpusSvc::UpdateMethod::errorDefs() : CpusSvc::GetMethod::errorDefs(), nullptr);
+    if (update) {
+      method->Connect(CpusSvc::AsyncServiceBinderHelper::UpdateMethodBuilder()(
+          &CpusSvc::AsyncServiceInterface::Update, impl, nullptr));
+    } else {
+      method->Connect(CpusSvc::AsyncServiceBinderHelper::GetMethodBuilder()(
+          &CpusSvc::AsyncServiceInterface::Get, impl, nullptr));
+    }
+    return method;
+  }
 
   std::shared_ptr<FakeCpus> impl = std::make_shared<FakeCpus>();
   std::shared_ptr<AsyncApiInterface> iface = CpusSvc::AsyncServiceBinder::BindImplementation(impl);
@@ -206,27 +183,18 @@ class ProviderTest : public ::testing::Test {
 // ---------------------------------------------------------------------------------------------
 // Binding
 
-TEST_F(ProviderTest, BindingNamesTheServiceAndOrdersTheSlots) {
-  ASSERT_TRUE(iface);
-  ASSERT_TRUE(iface->identifier());
+TEST_F(ProviderTest, BindingNamesTheServiceSlotsDefinitionsAndErrors) {
+  ASSERT_TRUE(iface && iface->identifier());
   EXPECT_EQ(iface->identifier()->name(), "com.brantel.kov.vm.compute.cpus");
   ASSERT_EQ(iface->methods().size(), 2u);
   EXPECT_EQ(Get()->methodName(), "get");
   EXPECT_EQ(Update()->methodName(), "update");
-}
-
-TEST_F(ProviderTest, ErrorDefinitionsFollowEachOperationsOrder) {
   EXPECT_EQ(ErrorNames(Get()->errorDefinitions()), kGetErrors);
-  ASSERT_EQ(Update()->errorDefinitions().size(), 9u);
   EXPECT_EQ(ErrorNames(Update()->errorDefinitions()), kUpdateErrors);
-}
 
-TEST_F(ProviderTest, MethodObjectsHoldTheirOperationsDefinitions) {
-  ASSERT_TRUE(Get()->inputDefinition());
-  ASSERT_TRUE(Get()->outputDefinition());
+  ASSERT_TRUE(Get()->inputDefinition() && Get()->outputDefinition());
   EXPECT_EQ(Get()->outputDefinition()->GetType(), DataType::STRUCTURE);
-  EXPECT_EQ(static_cast<const StructDefinition&>(*Get()->outputDefinition()).name(),
-            "com.brantel.kov.vm.compute.cpus.info");
+  EXPECT_EQ(static_cast<const StructDefinition&>(*Get()->outputDefinition()).name(), kInfoName);
   ASSERT_TRUE(Update()->outputDefinition());
   EXPECT_EQ(Update()->outputDefinition()->GetType(), DataType::VOID);
   // Built once: every read gives the same definition objects.
@@ -244,18 +212,12 @@ TEST_F(ProviderTest, EachBindMakesItsOwnIdentifierLocalizerAndDefinitions) {
     EXPECT_NE(second->methods()[i], iface->methods()[i]);
     EXPECT_NE(second->methods()[i]->inputDefinition(), iface->methods()[i]->inputDefinition());
   }
-
-  auto signal = [](const AsyncApiMethodPtr& m) {
-    auto s = std::dynamic_pointer_cast<const AsyncApiMethodSignal>(m);
-    EXPECT_TRUE(s);
-    return s;
-  };
   // One localizer per binding, shared by its method objects; a new one for every bind.
-  ASSERT_TRUE(signal(Get())->localizer());
-  EXPECT_EQ(signal(Get())->localizer(), signal(Update())->localizer());
-  ASSERT_TRUE(signal(second->methods()[0])->localizer());
-  EXPECT_NE(signal(second->methods()[0])->localizer(), signal(Get())->localizer());
-  EXPECT_FALSE(signal(Get())->localizer()->keepActivationLocalizer);
+  ASSERT_TRUE(Signal(Get())->localizer());
+  EXPECT_EQ(Signal(Get())->localizer(), Signal(Update())->localizer());
+  ASSERT_TRUE(Signal(second->methods()[0])->localizer());
+  EXPECT_NE(Signal(second->methods()[0])->localizer(), Signal(Get())->localizer());
+  EXPECT_FALSE(Signal(Get())->localizer()->keepActivationLocalizer);
 
   // The implementation is shared: both bindings reach the same object.
   Invoke(Get(), GetInput("a"));
@@ -266,14 +228,9 @@ TEST_F(ProviderTest, EachBindMakesItsOwnIdentifierLocalizerAndDefinitions) {
 }
 
 TEST_F(ProviderTest, BindWithLocalizerPassesItOnUnchangedAlsoWhenNull) {
-  auto localizer = std::make_shared<Localizer>();
-  auto bound = CpusSvc::AsyncServiceBinder::BindImplementation(impl, localizer);
-  for (auto& m : bound->methods()) {
-    EXPECT_EQ(std::dynamic_pointer_cast<const AsyncApiMethodSignal>(m)->localizer(), localizer);
-  }
-  auto unlocalized = CpusSvc::AsyncServiceBinder::BindImplementation(impl, nullptr);
-  for (auto& m : unlocalized->methods()) {
-    EXPECT_EQ(std::dynamic_pointer_cast<const AsyncApiMethodSignal>(m)->localizer(), nullptr);
+  for (auto localizer : {std::make_shared<Localizer>(), std::shared_ptr<Localizer>()}) {
+    auto bound = CpusSvc::AsyncServiceBinder::BindImplementation(impl, localizer);
+    for (auto& m : bound->methods()) EXPECT_EQ(Signal(m)->localizer(), localizer);
   }
 }
 
@@ -281,14 +238,11 @@ TEST_F(ProviderTest, DefinitionMakesNewObjectsSharingTheMethodsDefinitions) {
   auto interfaceId = Tarn::Core::InterfaceIdentifier::GetInstance("some.interface");
   auto first = Update()->definition(interfaceId);
   auto again = Update()->definition(interfaceId);
-  ASSERT_TRUE(first);
-  ASSERT_TRUE(again);
+  ASSERT_TRUE(first && again && first->identifier());
   EXPECT_NE(first, again);
   EXPECT_NE(first->identifier(), again->identifier());
-  ASSERT_TRUE(first->identifier());
   EXPECT_EQ(first->identifier()->interfaceId(), interfaceId);
   EXPECT_EQ(first->identifier()->name(), "update");
-  EXPECT_EQ(again->identifier()->name(), "update");
   EXPECT_EQ(first->input(), Update()->inputDefinition());
   EXPECT_EQ(first->output(), Update()->outputDefinition());
   EXPECT_EQ(again->input(), first->input());
@@ -297,14 +251,13 @@ TEST_F(ProviderTest, DefinitionMakesNewObjectsSharingTheMethodsDefinitions) {
 
 TEST_F(ProviderTest, NonConstErrorDefinitionsReturnsACopy) {
   auto method = std::const_pointer_cast<AsyncApiMethod>(Update());
-  AsyncApiMethod& mutableMethod = *method;
-  DataDefinitionList copy = mutableMethod.errorDefinitions();
+  DataDefinitionList copy = method->errorDefinitions();
   EXPECT_EQ(ErrorNames(copy), kUpdateErrors);
   copy.clear();
   copy.push_back(nullptr);
-  const AsyncApiMethod& constMethod = *method;
-  EXPECT_EQ(ErrorNames(constMethod.errorDefinitions()), kUpdateErrors);
-  EXPECT_EQ(mutableMethod.errorDefinitions().size(), 9u);
+  EXPECT_EQ(ErrorNames(static_cast<const AsyncApiMethod&>(*method).errorDefinitions()),
+            kUpdateErrors);
+  EXPECT_EQ(method->errorDefinitions().size(), 9u);
 }
 
 TEST(ProviderMethodClass, EveryCallBuildsAfresh) {
@@ -333,7 +286,7 @@ struct CountingGetMethod : CpusSvc::GetMethod {
   }
   static Tarn::Data::DataDefinitionPtr outputDef() {
     ++*calls;
-    return StructDefinition::GetInstance("com.brantel.kov.vm.compute.cpus.info", {});
+    return StructDefinition::GetInstance(kInfoName, {});
   }
 };
 int* CountingGetMethod::calls = nullptr;
@@ -365,10 +318,9 @@ TEST(ProviderBinderHelper, GetApiMethodInstanceConnectsTheFilter) {
 // Invocation: what goes in
 
 TEST_F(ProviderTest, NotConnectedMethodAnswersInternalServerError) {
-  auto localizer = std::make_shared<Localizer>();
-  auto method =
-      AsyncApiMethodSignal::GetInstance("get", Get()->inputDefinition(), Get()->outputDefinition(),
-                                        CpusSvc::GetMethod::errorDefs(), localizer);
+  auto method = AsyncApiMethodSignal::GetInstance(
+      "get", Get()->inputDefinition(), Get()->outputDefinition(), CpusSvc::GetMethod::errorDefs(),
+      std::make_shared<Localizer>());
   // Whatever the input, even none: the missing handler is reported first.
   for (const DataValuePtr& input : {DataValuePtr(GetInput("vm-1")), DataValuePtr()}) {
     answers.clear();
@@ -386,22 +338,16 @@ TEST_F(ProviderTest, NotConnectedMethodAnswersInternalServerError) {
   EXPECT_TRUE(activation->resourceIds().empty());
 }
 
-TEST_F(ProviderTest, GoodGetInputReachesTheImplementationAndRecordsTheResourceFirst) {
+TEST_F(ProviderTest, GoodInputReachesTheImplementationAfterTheResourceIsRecorded) {
   Invoke(Get(), GetInput("vm-7"));
   ASSERT_EQ(impl->gets.size(), 1u);
   EXPECT_EQ(impl->gets[0].vm, "vm-7");
   EXPECT_EQ(impl->gets[0].activation, activation);
-  EXPECT_EQ(impl->gets[0].resourcesAtCall,
-            std::vector<std::string>{std::string(kResourcePrefix) + "vm-7"});
+  EXPECT_EQ(impl->gets[0].resourcesAtCall, Names{std::string(kVmPrefix) + "vm-7"});
   EXPECT_EQ(activation->resourceIds().size(), 1u);
-  ASSERT_EQ(answers.size(), 1u);
-  EXPECT_TRUE(answers[0].result->success());
-}
 
-TEST_F(ProviderTest, GoodUpdateInputReachesTheImplementationWithTheSpec) {
-  auto spec = SpecValue();
-  spec->SetField("count", IntegerValue::GetInstance(8));
-  Invoke(Update(), UpdateInput("vm-2", spec));
+  activation = AsyncActivation::GetInstance();
+  Invoke(Update(), UpdateInput("vm-2", Spec({{"count", Int(8)}})));
   ASSERT_EQ(impl->updates.size(), 1u);
   const auto& call = impl->updates[0];
   EXPECT_EQ(call.vm, "vm-2");
@@ -410,59 +356,34 @@ TEST_F(ProviderTest, GoodUpdateInputReachesTheImplementationWithTheSpec) {
   EXPECT_FALSE(call.spec->coresPerSocket);
   EXPECT_FALSE(call.spec->hotAddEnabled);
   EXPECT_FALSE(call.spec->hotRemoveEnabled);
-  EXPECT_EQ(call.resourcesAtCall, std::vector<std::string>{std::string(kResourcePrefix) + "vm-2"});
-  ASSERT_EQ(answers.size(), 1u);
-  ASSERT_TRUE(answers[0].result->success());
-  EXPECT_EQ(answers[0].result->output()->GetType(), DataType::VOID);
+  EXPECT_EQ(call.resourcesAtCall, Names{std::string(kVmPrefix) + "vm-2"});
+  ASSERT_EQ(answers.size(), 2u);
+  EXPECT_TRUE(answers[0].result->success());
+  ASSERT_TRUE(answers[1].result->success());
+  EXPECT_EQ(answers[1].result->output()->GetType(), DataType::VOID);
 }
 
-struct SpecCase {
-  const char* name;
-  std::function<DataValuePtr()> spec;
-  boost::optional<std::int64_t> count;
-  boost::optional<bool> hotAdd;
-};
-
 TEST_F(ProviderTest, AcceptedUpdateSpecShapes) {
-  const std::vector<SpecCase> cases{
-      {"empty string is a spec with nothing set", [] { return StringValue::GetInstance(""); },
-       boost::none, boost::none},
-      {"empty structure", [] { return SpecValue(); }, boost::none, boost::none},
-      {"count as a numeric string",
-       [] {
-         auto s = SpecValue();
-         s->SetField("count", StringValue::GetInstance("12"));
-         return s;
-       },
-       std::int64_t{12}, boost::none},
-      {"count inside a set optional",
-       [] {
-         auto s = SpecValue();
-         s->SetField("count", OptionalValue::GetInstance(IntegerValue::GetInstance(5)));
-         return s;
-       },
-       std::int64_t{5}, boost::none},
+  struct Case {
+    const char* name;
+    DataValuePtr spec;
+    boost::optional<std::int64_t> count;
+    boost::optional<bool> hotAdd;
+  };
+  const Case cases[] = {
+      {"empty string is a spec with nothing set", Str(""), boost::none, boost::none},
+      {"empty structure", Spec(), boost::none, boost::none},
+      {"count as a numeric string", Spec({{"count", Str("12")}}), 12, boost::none},
+      {"count inside a set optional", Spec({{"count", Opt(Int(5))}}), 5, boost::none},
       {"unset optionals leave the members unset",
-       [] {
-         auto s = SpecValue();
-         s->SetField("count", OptionalValue::GetInstance());
-         s->SetField("hot_add_enabled", BooleanValue::GetInstance(false));
-         return s;
-       },
-       boost::none, false},
-      {"undeclared field holding an unset optional",
-       [] {
-         auto s = SpecValue();
-         s->SetField("future_field", OptionalValue::GetInstance());
-         return s;
-       },
-       boost::none, boost::none},
+       Spec({{"count", Unset()}, {"hot_add_enabled", Bool(false)}}), boost::none, false},
+      {"undeclared unset optional", Spec({{"future_field", Unset()}}), boost::none, boost::none},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
     impl->updates.clear();
     answers.clear();
-    Invoke(Update(), UpdateInput("vm-1", c.spec()));
+    Invoke(Update(), UpdateInput("vm-1", c.spec));
     ASSERT_EQ(impl->updates.size(), 1u);
     ASSERT_TRUE(impl->updates[0].spec);
     EXPECT_EQ(impl->updates[0].spec->count, c.count);
@@ -472,199 +393,82 @@ TEST_F(ProviderTest, AcceptedUpdateSpecShapes) {
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_TRUE(answers[0].result->success());
   }
-}
-
-TEST_F(ProviderTest, UnsetOptionalUndeclaredInputFieldPasses) {
-  auto input = GetInput("vm-1");
-  input->SetField("later", OptionalValue::GetInstance());
-  Invoke(Get(), input);
+  // An undeclared input field holding an unset optional passes too.
+  answers.clear();
+  Invoke(Get(), Input({{"vm", Str("vm-1")}, {"later", Unset()}}));
   EXPECT_EQ(impl->gets.size(), 1u);
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_TRUE(answers[0].result->success());
 }
 
-struct BadInput {
-  const char* name;
-  bool update;  // which operation
-  std::function<DataValuePtr()> input;
-  // Expected leading message ids; empty when only the error type is fixed.
-  std::vector<std::string> firstIds;
-  // Expected arguments of those messages, where they matter.
-  std::vector<std::vector<std::string>> firstArgs;
-};
-
 // Every kind of bad input is answered with the invalid-argument error; the implementation is not
 // called, no resource is recorded, and exactly one answer comes back.
 TEST_F(ProviderTest, BadInputIsAnsweredWithInvalidArgument) {
-  const std::string getOp = "::Com::Brantel::Kov::Vm::Compute::CpusSvc::Get";
-  const std::string updateOp = "::Com::Brantel::Kov::Vm::Compute::CpusSvc::Update";
-  const std::string getInput = "::Com::Brantel::Kov::Vm::Compute::CpusSvc::GetMethod::Input";
-  const std::string updateInput = "::Com::Brantel::Kov::Vm::Compute::CpusSvc::UpdateMethod::Input";
-  const std::string specName = "::Com::Brantel::Kov::Vm::Compute::CpusSvc::UpdateSpec";
-  const std::vector<BadInput> cases{
-      {"no input value", false, [] { return DataValuePtr(); }, {}, {}},
-      {"an integer instead of a structure",
-       false,
-       [] { return IntegerValue::GetInstance(3); },
-       {},
-       {}},
-      {"a non-empty string instead of a structure",
-       false,
-       [] { return StringValue::GetInstance("vm-1"); },
-       {},
-       {}},
-      {"a list instead of a structure", false, [] { return ListValue::GetInstance(); }, {}, {}},
-      {"missing vm", false, [] { return InputValue(); }, {}, {}},
-      {"vm an integer",
-       false,
-       [] {
-         auto i = InputValue();
-         i->SetField("vm", IntegerValue::GetInstance(1));
-         return i;
-       },
-       {},
-       {}},
-      {"vm a boolean",
-       false,
-       [] {
-         auto i = InputValue();
-         i->SetField("vm", BooleanValue::GetInstance(true));
-         return i;
-       },
-       {},
-       {}},
-      {"vm an unset optional",
-       false,
-       [] {
-         auto i = InputValue();
-         i->SetField("vm", OptionalValue::GetInstance());
-         return i;
-       },
-       {},
-       {}},
-      {"vm a structure",
-       false,
-       [] {
-         auto i = InputValue();
-         i->SetField("vm", SpecValue());
-         return i;
-       },
-       {},
-       {}},
-      {"undeclared field with a value",
-       false,
-       [] {
-         auto i = GetInput("vm-1");
-         i->SetField("extra", IntegerValue::GetInstance(1));
-         return i;
-       },
-       {"tarn.invoke.invalid.input", "tarn.data.compound.field.extra"},
-       {{getOp}, {getInput, "extra"}}},
-      {"undeclared field holding a set optional",
-       false,
-       [] {
-         auto i = GetInput("vm-1");
-         i->SetField("extra", OptionalValue::GetInstance(StringValue::GetInstance("x")));
-         return i;
-       },
-       {"tarn.invoke.invalid.input", "tarn.data.compound.field.extra"},
-       {{getOp}, {getInput, "extra"}}},
-      {"update without update_spec",
-       true,
-       [] {
-         auto i = InputValue();
-         i->SetField("vm", StringValue::GetInstance("vm-1"));
-         return i;
-       },
-       {},
-       {}},
-      {"update without vm",
-       true,
-       [] {
-         auto i = InputValue();
-         i->SetField("update_spec", SpecValue());
-         return i;
-       },
-       {},
-       {}},
-      {"update_spec an empty value slot",
-       true,
-       [] { return UpdateInput("vm-1", nullptr); },
-       {},
-       {}},
-      {"update_spec a non-empty string",
-       true,
-       [] { return UpdateInput("vm-1", StringValue::GetInstance("spec")); },
-       {},
-       {}},
-      {"update_spec an integer",
-       true,
-       [] { return UpdateInput("vm-1", IntegerValue::GetInstance(2)); },
-       {},
-       {}},
-      {"count not a number",
-       true,
-       [] {
-         auto s = SpecValue();
-         s->SetField("count", StringValue::GetInstance("many"));
-         return UpdateInput("vm-1", s);
-       },
-       {},
-       {}},
-      {"count a boolean",
-       true,
-       [] {
-         auto s = SpecValue();
-         s->SetField("count", BooleanValue::GetInstance(true));
-         return UpdateInput("vm-1", s);
-       },
-       {},
-       {}},
+  const std::string ns = "::Com::Brantel::Kov::Vm::Compute::CpusSvc::";
+  const std::string invalid = "tarn.invoke.invalid.input", extra = "tarn.data.compound.field.extra";
+  struct Message {
+    std::string id;
+    Names args;
+  };
+  // Leading messages where they are fixed; empty when only the error type is.
+  const std::vector<Message> getExtra{{invalid, {ns + "Get"}},
+                                      {extra, {ns + "GetMethod::Input", "extra"}}};
+  const std::vector<Message> updateExtra{{invalid, {ns + "Update"}},
+                                         {extra, {ns + "UpdateMethod::Input", "force"}}};
+  const std::vector<Message> specExtra{{invalid, {ns + "Update"}},
+                                       {extra, {ns + "UpdateSpec", "sockets"}}};
+  struct Case {
+    const char* name;
+    bool update;
+    DataValuePtr input;
+    std::vector<Message> first;
+  };
+  const Case cases[] = {
+      {"no input value", false, nullptr, {}},
+      {"an integer instead of a structure", false, Int(3), {}},
+      {"a non-empty string instead of a structure", false, Str("vm-1"), {}},
+      {"a list instead of a structure", false, List({}), {}},
+      {"missing vm", false, Input({}), {}},
+      {"vm an integer", false, Input({{"vm", Int(1)}}), {}},
+      {"vm a boolean", false, Input({{"vm", Bool(true)}}), {}},
+      {"vm an unset optional", false, Input({{"vm", Unset()}}), {}},
+      {"vm a structure", false, Input({{"vm", Spec()}}), {}},
+      {"undeclared field with a value", false, Input({{"vm", Str("v")}, {"extra", Int(1)}}),
+       getExtra},
+      {"undeclared field holding a set optional", false,
+       Input({{"vm", Str("v")}, {"extra", Opt(Str("x"))}}), getExtra},
+      {"update without update_spec", true, Input({{"vm", Str("vm-1")}}), {}},
+      {"update without vm", true, Input({{"update_spec", Spec()}}), {}},
+      {"update_spec an empty value slot", true, UpdateInput("vm-1", nullptr), {}},
+      {"update_spec a non-empty string", true, UpdateInput("vm-1", Str("spec")), {}},
+      {"update_spec an integer", true, UpdateInput("vm-1", Int(2)), {}},
+      {"count not a number", true, UpdateInput("vm-1", Spec({{"count", Str("many")}})), {}},
+      {"count a boolean", true, UpdateInput("vm-1", Spec({{"count", Bool(true)}})), {}},
       {"hot_add_enabled an integer",
        true,
-       [] {
-         auto s = SpecValue();
-         s->SetField("hot_add_enabled", IntegerValue::GetInstance(1));
-         return UpdateInput("vm-1", s);
-       },
-       {},
+       UpdateInput("v", Spec({{"hot_add_enabled", Int(1)}})),
        {}},
-      {"undeclared field in the update spec",
-       true,
-       [] {
-         auto s = SpecValue();
-         s->SetField("count", IntegerValue::GetInstance(2));
-         s->SetField("sockets", IntegerValue::GetInstance(2));
-         return UpdateInput("vm-1", s);
-       },
-       {"tarn.invoke.invalid.input", "tarn.data.compound.field.extra"},
-       {{updateOp}, {specName, "sockets"}}},
-      {"undeclared field in the update input",
-       true,
-       [] {
-         auto i = UpdateInput("vm-1", SpecValue());
-         i->SetField("force", BooleanValue::GetInstance(true));
-         return i;
-       },
-       {"tarn.invoke.invalid.input", "tarn.data.compound.field.extra"},
-       {{updateOp}, {updateInput, "force"}}},
+      {"undeclared field in the update spec", true,
+       UpdateInput("vm-1", Spec({{"count", Int(2)}, {"sockets", Int(2)}})), specExtra},
+      {"undeclared field in the update input", true,
+       Input({{"vm", Str("v")}, {"update_spec", Spec()}, {"force", Bool(true)}}), updateExtra},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
     answers.clear();
     activation = AsyncActivation::GetInstance();
-    Invoke(c.update ? Update() : Get(), c.input());
+    Invoke(c.update ? Update() : Get(), c.input);
     ErrorValuePtr error = OnlyError();
     ASSERT_TRUE(error);
     EXPECT_EQ(error->name(), kInvalidArgument);
     auto messages = error->Messages();
     EXPECT_FALSE(messages.empty());
-    ASSERT_GE(messages.size(), c.firstIds.size());
-    for (std::size_t i = 0; i < c.firstIds.size(); ++i) {
-      EXPECT_EQ(messages[i].id, c.firstIds[i]);
-      for (std::size_t k = 0; k < c.firstArgs[i].size(); ++k) {
+    ASSERT_GE(messages.size(), c.first.size());
+    for (std::size_t i = 0; i < c.first.size(); ++i) {
+      EXPECT_EQ(messages[i].id, c.first[i].id);
+      for (std::size_t k = 0; k < c.first[i].args.size(); ++k) {
         ASSERT_GT(messages[i].args.size(), k);
-        EXPECT_EQ(messages[i].args[k], c.firstArgs[i][k]);
+        EXPECT_EQ(messages[i].args[k], c.first[i].args[k]);
       }
     }
     EXPECT_TRUE(activation->resourceIds().empty());
@@ -673,17 +477,13 @@ TEST_F(ProviderTest, BadInputIsAnsweredWithInvalidArgument) {
   EXPECT_TRUE(impl->updates.empty());
 }
 
-// The filter's own conversion, for values that an input definition lets through: a method
-// object whose input definition accepts any structure.
+// The filter's own conversion, for values that an input definition lets through: method objects
+// whose input definition accepts any structure.
 TEST_F(ProviderTest, FilterConversionFailureIsInvalidArgument) {
   auto permissive =
       StructDefinition::GetInstance(Tarn::Data::TypeInfo<Tarn::OperationInput>::name(), {});
-  auto method = AsyncApiMethodSignal::GetInstance("get", permissive, Get()->outputDefinition(),
-                                                  CpusSvc::GetMethod::errorDefs(), nullptr);
-  method->Connect(CpusSvc::AsyncServiceBinderHelper::GetMethodBuilder()(
-      &CpusSvc::AsyncServiceInterface::Get, impl, nullptr));
-
-  method->Invoke(InputValue(), activation, RecordInto(&answers));
+  auto get = Custom(false, permissive, Get()->outputDefinition());
+  get->Invoke(Input({}), activation, RecordInto(&answers));
   ErrorValuePtr error = OnlyError();
   ASSERT_TRUE(error);
   EXPECT_EQ(error->name(), kInvalidArgument);
@@ -692,32 +492,22 @@ TEST_F(ProviderTest, FilterConversionFailureIsInvalidArgument) {
   EXPECT_NE(MessageIds(error).front(), "tarn.invoke.invalid.input");
 
   answers.clear();
-  auto mistyped = InputValue();
-  mistyped->SetField("vm", IntegerValue::GetInstance(5));
-  method->Invoke(mistyped, activation, RecordInto(&answers));
+  get->Invoke(Input({{"vm", Int(5)}}), activation, RecordInto(&answers));
   error = OnlyError();
   ASSERT_TRUE(error);
   EXPECT_EQ(error->name(), kInvalidArgument);
   EXPECT_FALSE(error->Messages().empty());
 
-  EXPECT_TRUE(impl->gets.empty());
-  EXPECT_TRUE(activation->resourceIds().empty());
-}
-
-TEST_F(ProviderTest, NotAStructureThroughThePermissiveDefinitionIsInvalidArgument) {
-  auto method = AsyncApiMethodSignal::GetInstance(
-      "update", StructDefinition::GetInstance("anything", {}), CpusSvc::UpdateMethod::outputDef(),
-      CpusSvc::UpdateMethod::errorDefs(), nullptr);
-  method->Connect(CpusSvc::AsyncServiceBinderHelper::UpdateMethodBuilder()(
-      &CpusSvc::AsyncServiceInterface::Update, impl, nullptr));
-  auto input = InputValue();
-  input->SetField("vm", StringValue::GetInstance("vm-1"));
-  input->SetField("update_spec", StringValue::GetInstance("not a spec"));
-  method->Invoke(input, activation, RecordInto(&answers));
-  ErrorValuePtr error = OnlyError();
+  answers.clear();
+  auto update = Custom(true, StructDefinition::GetInstance("anything", {}),
+                       CpusSvc::UpdateMethod::outputDef());
+  update->Invoke(UpdateInput("vm-1", Str("not a spec")), activation, RecordInto(&answers));
+  error = OnlyError();
   ASSERT_TRUE(error);
   EXPECT_EQ(error->name(), kInvalidArgument);
-  EXPECT_EQ(MessageIds(error), std::vector<std::string>{"tarn.data.bad.cast1"});
+  EXPECT_EQ(MessageIds(error), Names{"tarn.data.bad.cast1"});
+
+  EXPECT_TRUE(impl->gets.empty());
   EXPECT_TRUE(impl->updates.empty());
   EXPECT_TRUE(activation->resourceIds().empty());
 }
@@ -737,221 +527,157 @@ TEST_F(ProviderTest, MethodObjectNotOwnedBySharedPointerCannotBeInvoked) {
 // ---------------------------------------------------------------------------------------------
 // Invocation: localizer of the activation
 
-TEST_F(ProviderTest, BoundLocalizerReplacesTheActivationsWhenNotKeeping) {
+TEST_F(ProviderTest, LocalizerOfTheActivationAfterTheCall) {
   auto bound = std::make_shared<Localizer>();
-  auto iface2 = CpusSvc::AsyncServiceBinder::BindImplementation(impl, bound);
+  auto keeping = std::make_shared<Localizer>();
+  keeping->keepActivationLocalizer = true;
   auto own = std::make_shared<Localizer>();
-  activation->localizer = own;
-  iface2->methods()[0]->Invoke(GetInput("vm-1"), activation, RecordInto(&answers));
-  EXPECT_EQ(activation->localizer, bound);
+  using LocalizerPtr = std::shared_ptr<Localizer>;
+  struct Case {
+    const char* name;
+    LocalizerPtr bind;  // what the service was bound with
+    std::size_t slot;
+    LocalizerPtr before;  // what the activation had
+    LocalizerPtr after;
+  };
+  const Case cases[] = {
+      {"bound replaces the activation's", bound, 0, own, bound},
+      {"bound is installed on a fresh activation", bound, 1, nullptr, bound},
+      {"keeping leaves the activation's", keeping, 0, own, own},
+      {"keeping is installed on a fresh activation", keeping, 0, nullptr, keeping},
+      {"none leaves the activation's", nullptr, 0, own, own},
+      {"none leaves a fresh activation without", nullptr, 0, nullptr, nullptr},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto service = CpusSvc::AsyncServiceBinder::BindImplementation(impl, c.bind);
+    auto fresh = AsyncActivation::GetInstance();
+    fresh->localizer = c.before;
+    service->methods()[c.slot]->Invoke(
+        c.slot ? DataValuePtr(UpdateInput("vm-1", Spec())) : DataValuePtr(GetInput("vm-1")), fresh,
+        RecordInto(&answers));
+    EXPECT_EQ(fresh->localizer, c.after);
+  }
+  EXPECT_EQ(answers.size(), 6u);
 
-  auto fresh = AsyncActivation::GetInstance();
-  iface2->methods()[1]->Invoke(UpdateInput("vm-1", SpecValue()), fresh, RecordInto(&answers));
-  EXPECT_EQ(fresh->localizer, bound);
-}
-
-TEST_F(ProviderTest, BoundLocalizerKeepsAnExistingOneWhenKeeping) {
-  auto bound = std::make_shared<Localizer>();
-  bound->keepActivationLocalizer = true;
-  auto iface2 = CpusSvc::AsyncServiceBinder::BindImplementation(impl, bound);
-  auto own = std::make_shared<Localizer>();
-  activation->localizer = own;
-  iface2->methods()[0]->Invoke(GetInput("vm-1"), activation, RecordInto(&answers));
-  EXPECT_EQ(activation->localizer, own);
-
-  auto fresh = AsyncActivation::GetInstance();
-  iface2->methods()[0]->Invoke(GetInput("vm-1"), fresh, RecordInto(&answers));
-  EXPECT_EQ(fresh->localizer, bound);
-}
-
-TEST_F(ProviderTest, WithoutBoundLocalizerTheActivationIsNotTouched) {
-  auto iface2 = CpusSvc::AsyncServiceBinder::BindImplementation(impl, nullptr);
-  auto own = std::make_shared<Localizer>();
-  activation->localizer = own;
-  iface2->methods()[0]->Invoke(GetInput("vm-1"), activation, RecordInto(&answers));
-  EXPECT_EQ(activation->localizer, own);
-  auto fresh = AsyncActivation::GetInstance();
-  iface2->methods()[0]->Invoke(GetInput("vm-1"), fresh, RecordInto(&answers));
-  EXPECT_EQ(fresh->localizer, nullptr);
-  EXPECT_EQ(answers.size(), 2u);
-}
-
-TEST_F(ProviderTest, InputRejectedByItsDefinitionLeavesTheLocalizerAlone) {
-  Invoke(Get(), InputValue());
+  // Input rejected by its definition: the localizer is left alone.
+  Invoke(Get(), Input({}));
   EXPECT_EQ(activation->localizer, nullptr);
-}
-
-TEST_F(ProviderTest, DefaultBindInstallsItsOwnLocalizer) {
+  // The default bind installs its own.
   Invoke(Get(), GetInput("vm-1"));
-  auto signal = std::dynamic_pointer_cast<const AsyncApiMethodSignal>(Get());
-  ASSERT_TRUE(signal);
-  EXPECT_EQ(activation->localizer, signal->localizer());
+  EXPECT_EQ(activation->localizer, Signal(Get())->localizer());
 }
 
 // ---------------------------------------------------------------------------------------------
 // Invocation: what comes out
 
-TEST_F(ProviderTest, RecordAnswerBecomesTheInfoStructure) {
-  impl->onGet = [](const std::string&, const GetResult& result) {
+TEST_F(ProviderTest, RecordAnswerBecomesTheInfoStructureWithItsUnknownFields) {
+  impl->onGet = [](const GetResult& result) {
     auto info = std::make_shared<CpusSvc::Info>();
     info->count = 4;
     info->coresPerSocket = 2;
     info->hotAddEnabled = false;
     info->hotRemoveEnabled = true;
-    result(info);
-  };
-  Invoke(Get(), GetInput("vm-1"));
-  const Answer& a = Only();
-  ASSERT_TRUE(a.result);
-  ASSERT_TRUE(a.result->success());
-  EXPECT_TRUE(a.result->flag());
-  EXPECT_EQ(a.progress, (Progress{0, 1, 1}));
-  EXPECT_FALSE(a.withContinuation);
-  auto value = Tarn::Data::NarrowDataTypeInt<StructValue>(a.result->output());
-  ASSERT_TRUE(value);
-  EXPECT_EQ(value->name(), "com.brantel.kov.vm.compute.cpus.info");
-  auto expected = StructValue::GetInstance("com.brantel.kov.vm.compute.cpus.info");
-  expected->SetField("count", IntegerValue::GetInstance(4));
-  expected->SetField("cores_per_socket", IntegerValue::GetInstance(2));
-  expected->SetField("hot_add_enabled", BooleanValue::GetInstance(false));
-  expected->SetField("hot_remove_enabled", BooleanValue::GetInstance(true));
-  EXPECT_TRUE(value->Equals(*expected)) << value->ToString();
-}
-
-TEST_F(ProviderTest, UnknownFieldsOfTheRecordPassThrough) {
-  impl->onGet = [](const std::string&, const GetResult& result) {
-    auto info = std::make_shared<CpusSvc::Info>();
-    info->unknownFields = StructValue::GetInstance("unknownFields");
-    info->unknownFields->SetField("threads_per_core", IntegerValue::GetInstance(2));
+    info->unknownFields = Struct("unknownFields", {{"threads_per_core", Int(2)}});
     result(info);
   };
   Invoke(Get(), GetInput("vm-1"));
   const Answer& a = Only();
   ASSERT_TRUE(a.result && a.result->success());
+  EXPECT_TRUE(a.result->flag());
+  EXPECT_EQ(a.progress, (Progress{0, 1, 1}));
+  EXPECT_FALSE(a.withContinuation);
   auto value = Tarn::Data::NarrowDataTypeInt<StructValue>(a.result->output());
   ASSERT_TRUE(value);
-  ASSERT_TRUE(value->HasField("threads_per_core"));
-  EXPECT_TRUE(value->HasField("count"));
+  auto expected = InfoValue(4, 2, false, true);
+  expected->SetField("threads_per_core", Int(2));
+  EXPECT_TRUE(value->Equals(*expected)) << value->ToString();
 }
 
-TEST_F(ProviderTest, NullRecordBecomesInternalServerErrorWithoutMessages) {
-  impl->onGet = [](const std::string&, const GetResult& result) { result(nullptr); };
-  Invoke(Get(), GetInput("vm-1"));
-  ErrorValuePtr error = OnlyError();
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->name(), kInternalServerError);
-  EXPECT_TRUE(error->Messages().empty());
-}
-
-TEST_F(ProviderTest, ErrorsInTheListArriveUnchanged) {
-  for (const auto& name : kGetErrors) {
-    SCOPED_TRACE(name);
+// What the implementation reports, and what reaches the caller.
+TEST_F(ProviderTest, ErrorsPassWhenListedOrTheRuntimesOwnAndAreReplacedOtherwise) {
+  auto deliver = [&](bool update, ErrorValuePtr sent) {
     answers.clear();
-    auto sent = ErrorValue::Create(name, {Tarn::Message<Tarn::CoreTag>("tarn.data.invalid.type")});
-    impl->onGet = [sent](const std::string&, const GetResult& result) { result.error(sent); };
-    Invoke(Get(), GetInput("vm-1"));
-    ErrorValuePtr error = OnlyError();
-    ASSERT_TRUE(error);
-    EXPECT_TRUE(error->Equals(*sent)) << error->ToString();
-  }
-  for (const auto& name : kUpdateErrors) {
-    SCOPED_TRACE(name);
-    answers.clear();
-    auto sent = ErrorValue::Create(name, {});
+    impl->onGet = [sent](const GetResult& result) { result.error(sent); };
     impl->onUpdate = [sent](const UpdateResult& result) { result.error(sent); };
-    Invoke(Update(), UpdateInput("vm-1", SpecValue()));
-    ErrorValuePtr error = OnlyError();
+    Invoke(update ? Update() : Get(), update ? UpdateInput("vm-1", Spec()) : GetInput("vm-1"));
+    return OnlyError();
+  };
+  auto expectPassed = [&](bool update, const std::string& name) {
+    SCOPED_TRACE(name);
+    auto sent = ErrorValue::Create(name, {Tarn::Message<Tarn::CoreTag>("tarn.data.invalid.type")});
+    ErrorValuePtr error = deliver(update, sent);
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->Equals(*sent)) << error->ToString();
-  }
-}
-
-TEST_F(ProviderTest, RuntimesOwnErrorsPassWhateverTheList) {
-  // "get" does not list invalid_argument; the runtime's own errors reach the caller anyway.
-  for (const char* name : {kInvalidArgument, kInternalServerError}) {
-    SCOPED_TRACE(name);
-    answers.clear();
-    auto sent = ErrorValue::Create(name, {});
-    impl->onGet = [sent](const std::string&, const GetResult& result) { result.error(sent); };
-    Invoke(Get(), GetInput("vm-1"));
-    ErrorValuePtr error = OnlyError();
-    ASSERT_TRUE(error);
-    EXPECT_TRUE(error->Equals(*sent));
-  }
-}
-
-TEST_F(ProviderTest, ErrorsOutsideTheListBecomeInternalServerErrorNamingThem) {
-  const std::vector<std::string> outside{
-      "com.brantel.tarn.std.errors.already_exists",
-      "com.brantel.tarn.std.errors.resource_busy",  // listed for "update", not for "get"
-      "com.brantel.tarn.std.errors.unsupported",
-      "com.example.custom_error",
   };
-  for (const auto& name : outside) {
+  for (const auto& name : kGetErrors) expectPassed(false, name);
+  for (const auto& name : kUpdateErrors) expectPassed(true, name);
+  // "get" does not list invalid_argument; the runtime's own errors reach the caller anyway.
+  for (const char* name : {kInvalidArgument, kInternalServerError}) expectPassed(false, name);
+
+  for (const std::string name :
+       {"com.brantel.tarn.std.errors.already_exists",
+        "com.brantel.tarn.std.errors.resource_busy",  // "update" only
+        "com.brantel.tarn.std.errors.unsupported", "com.example.custom_error"}) {
     SCOPED_TRACE(name);
-    answers.clear();
-    impl->onGet = [name](const std::string&, const GetResult& result) {
-      result.error(ErrorValue::Create(name, {}));
-    };
-    Invoke(Get(), GetInput("vm-1"));
-    ErrorValuePtr error = OnlyError();
+    ErrorValuePtr error = deliver(false, ErrorValue::Create(name, {}));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->name(), kInternalServerError);
     EXPECT_TRUE(NamesInArguments(error, name)) << error->ToString();
   }
 }
 
-TEST_F(ProviderTest, ListedErrorOfTheWrongShapeBecomesInternalServerError) {
+TEST_F(ProviderTest, OddAnswersFromTheImplementation) {
+  using Native = Tarn::Data::NativeError;
+  const auto notFound = Errors::NotFound::Create();
+  struct Case {
+    const char* name;
+    std::function<void(const GetResult&)> answer;
+    std::string error;
+    bool messages;
+    ErrorValuePtr same;  // what the caller receives, when it is what was sent
+  };
+  auto native = [](const char* name) {
+    return [name](const GetResult& r) {
+      r.resultCb()(boost::none, nullptr, Native{name, {}, {}}, Progress{0, 1, 1});
+    };
+  };
   // Named like a listed error but without its "messages" field.
-  impl->onGet = [](const std::string&, const GetResult& result) {
-    result.error(std::make_shared<ErrorValue>(Errors::NotFound::typeName));
+  const ErrorValuePtr wrongShape = std::make_shared<ErrorValue>(Errors::NotFound::typeName);
+  const Case cases[] = {
+      {"null record", [](const GetResult& r) { r(nullptr); }, kInternalServerError, false, nullptr},
+      {"listed error of the wrong shape", [&](const GetResult& r) { r.error(wrongShape); },
+       kInternalServerError, true, nullptr},
+      {"result and error together answer with the error",
+       [&](const GetResult& r) {
+         r.resultCb()(InfoPtr(new CpusSvc::Info), notFound, boost::none, Progress{0, 1, 1});
+       },
+       Errors::NotFound::typeName, false, notFound},
+      {"listed native error", native(Errors::Unauthorized::typeName),
+       Errors::Unauthorized::typeName, false, nullptr},
+      {"native error outside the list", native(Errors::AlreadyExists::typeName),
+       kInternalServerError, true, nullptr},
   };
-  Invoke(Get(), GetInput("vm-1"));
-  ErrorValuePtr error = OnlyError();
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->name(), kInternalServerError);
-}
-
-TEST_F(ProviderTest, ResultAndErrorTogetherAnswerWithTheError) {
-  auto sent = Errors::NotFound::Create();
-  impl->onGet = [sent](const std::string&, const GetResult& result) {
-    result.resultCb()(InfoPtr(std::make_shared<CpusSvc::Info>()), sent, boost::none,
-                      Progress{0, 1, 1});
-  };
-  Invoke(Get(), GetInput("vm-1"));
-  ErrorValuePtr error = OnlyError();
-  ASSERT_TRUE(error);
-  EXPECT_TRUE(error->Equals(*sent));
-}
-
-TEST_F(ProviderTest, NativeErrorIsTurnedIntoAnErrorValue) {
-  impl->onGet = [](const std::string&, const GetResult& result) {
-    Tarn::Data::NativeError native{Errors::Unauthorized::typeName, {}, {}};
-    result.resultCb()(boost::none, nullptr, native, Progress{0, 1, 1});
-  };
-  Invoke(Get(), GetInput("vm-1"));
-  ErrorValuePtr error = OnlyError();
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->name(), Errors::Unauthorized::typeName);
-
-  answers.clear();
-  impl->onGet = [](const std::string&, const GetResult& result) {
-    Tarn::Data::NativeError native{Errors::AlreadyExists::typeName, {}, {}};
-    result.resultCb()(boost::none, nullptr, native, Progress{0, 1, 1});
-  };
-  Invoke(Get(), GetInput("vm-1"));
-  error = OnlyError();
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->name(), kInternalServerError);
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    answers.clear();
+    impl->onGet = c.answer;
+    Invoke(Get(), GetInput("vm-1"));
+    ErrorValuePtr error = OnlyError();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->name(), c.error);
+    if (!c.messages) {
+      EXPECT_TRUE(error->Messages().empty()) << error->ToString();
+    }
+    if (c.same) {
+      EXPECT_TRUE(error->Equals(*c.same));
+    }
+  }
 }
 
 TEST_F(ProviderTest, OutputThatDoesNotFitItsDefinitionIsInternalServerError) {
-  auto method = AsyncApiMethodSignal::GetInstance(
-      "get", Get()->inputDefinition(), Tarn::Data::DataDefinition::Create<std::int64_t>(),
-      CpusSvc::GetMethod::errorDefs(), nullptr);
-  method->Connect(CpusSvc::AsyncServiceBinderHelper::GetMethodBuilder()(
-      &CpusSvc::AsyncServiceInterface::Get, impl, nullptr));
-  method->Invoke(GetInput("vm-1"), activation, RecordInto(&answers));
+  Custom(false, Get()->inputDefinition(), Tarn::Data::DataDefinition::Create<std::int64_t>())
+      ->Invoke(GetInput("vm-1"), activation, RecordInto(&answers));
   ErrorValuePtr error = OnlyError();
   ASSERT_TRUE(error);
   EXPECT_EQ(error->name(), kInternalServerError);
@@ -959,7 +685,7 @@ TEST_F(ProviderTest, OutputThatDoesNotFitItsDefinitionIsInternalServerError) {
 
 TEST_F(ProviderTest, AnswerWithNothingAndFinalProgressIsTheTerminationMarker) {
   GetResult kept;
-  impl->onGet = [&kept](const std::string&, const GetResult& result) { kept = result; };
+  impl->onGet = [&kept](const GetResult& result) { kept = result; };
   Invoke(Get(), GetInput("vm-1"));
   ASSERT_TRUE(answers.empty());
   kept.resultCb()(boost::none, nullptr, boost::none, Progress{0, 1, 1});
@@ -984,7 +710,7 @@ TEST_F(ProviderTest, ImplementationLivesAsLongAsAnyMethodObject) {
   iface.reset();
   EXPECT_FALSE(watch.expired());
   // Still usable through the surviving method object.
-  update->Invoke(UpdateInput("vm-1", SpecValue()), activation, RecordInto(&answers));
+  update->Invoke(UpdateInput("vm-1", Spec()), activation, RecordInto(&answers));
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_TRUE(answers[0].result->success());
   update.reset();
@@ -993,7 +719,7 @@ TEST_F(ProviderTest, ImplementationLivesAsLongAsAnyMethodObject) {
 
 TEST_F(ProviderTest, LateAnswerFromAnotherThreadReachesTheCaller) {
   GetResult kept;
-  impl->onGet = [&kept](const std::string&, const GetResult& result) { kept = result; };
+  impl->onGet = [&kept](const GetResult& result) { kept = result; };
   std::weak_ptr<const AsyncApiMethod> method = Get();
   Invoke(Get(), GetInput("vm-1"));
   EXPECT_TRUE(answers.empty());  // the operation returned without answering
@@ -1018,19 +744,18 @@ TEST_F(ProviderTest, LateAnswerFromAnotherThreadReachesTheCaller) {
 }
 
 TEST_F(ProviderTest, DestroyedUnspentResultSendsNothing) {
-  impl->onGet = [](const std::string&, const GetResult&) {};
+  impl->onGet = [](const GetResult&) {};
   std::weak_ptr<const AsyncApiMethod> method = Get();
   Invoke(Get(), GetInput("vm-1"));
   EXPECT_EQ(impl->gets.size(), 1u);
-  EXPECT_TRUE(answers.empty());
   iface.reset();
   EXPECT_TRUE(method.expired());  // nothing outstanding keeps it
   EXPECT_TRUE(answers.empty());
 }
 
-TEST_F(ProviderTest, IntermediateReportsPassThroughAndLeaveTheCallbacksInPlace) {
+TEST_F(ProviderTest, IntermediateReportsPassAndLeaveTheCallbacksInPlace) {
   GetResult kept;
-  impl->onGet = [&kept](const std::string&, const GetResult& result) { kept = result; };
+  impl->onGet = [&kept](const GetResult& result) { kept = result; };
   Invoke(Get(), GetInput("vm-1"));
   kept.resultCb()(boost::none, nullptr, boost::none, Progress{0, 1, 2});
   kept.resultCb()(boost::none, nullptr, boost::none, Progress{0, 1, 2});
@@ -1039,25 +764,22 @@ TEST_F(ProviderTest, IntermediateReportsPassThroughAndLeaveTheCallbacksInPlace) 
     EXPECT_EQ(a.result, nullptr);
     EXPECT_EQ(a.progress, (Progress{0, 1, 2}));
   }
-  auto info = std::make_shared<CpusSvc::Info>();
-  info->count = 2;
-  kept(info);
+  kept(std::make_shared<CpusSvc::Info>());
   ASSERT_EQ(answers.size(), 3u);
   ASSERT_TRUE(answers[2].result);
   EXPECT_TRUE(answers[2].result->success());
   EXPECT_EQ(answers[2].progress, (Progress{0, 1, 1}));
-}
 
-TEST_F(ProviderTest, IntermediateReportThenErrorEndsWithTheError) {
-  UpdateResult kept;
-  impl->onUpdate = [&kept](const UpdateResult& result) { kept = result; };
-  Invoke(Update(), UpdateInput("vm-1", SpecValue()));
-  kept.resultCb()(boost::none, nullptr, boost::none, Progress{0, 3, 1});
-  kept.error(Errors::ResourceBusy::Create());
+  // A report followed by an error ends with the error.
+  answers.clear();
+  UpdateResult keptUpdate;
+  impl->onUpdate = [&keptUpdate](const UpdateResult& result) { keptUpdate = result; };
+  Invoke(Update(), UpdateInput("vm-1", Spec()));
+  keptUpdate.resultCb()(boost::none, nullptr, boost::none, Progress{0, 3, 1});
+  keptUpdate.error(Errors::ResourceBusy::Create());
   ASSERT_EQ(answers.size(), 2u);
   EXPECT_EQ(answers[0].result, nullptr);
-  ASSERT_TRUE(answers[1].result);
-  ASSERT_TRUE(answers[1].result->error());
+  ASSERT_TRUE(answers[1].result && answers[1].result->error());
   EXPECT_EQ(answers[1].result->error()->name(), Errors::ResourceBusy::typeName);
 }
 
@@ -1065,10 +787,7 @@ TEST_F(ProviderTest, CopiesOfTheResultObjectCarryTheirOwnChain) {
   // Breaking the deliver-once contract through two copies reaches the runtime twice: the
   // contract is the implementation's to keep.
   std::vector<GetResult> kept;
-  impl->onGet = [&kept](const std::string&, const GetResult& result) {
-    kept.push_back(result);
-    kept.push_back(result);
-  };
+  impl->onGet = [&kept](const GetResult& result) { kept.assign(2, result); };
   Invoke(Get(), GetInput("vm-1"));
   kept[0](std::make_shared<CpusSvc::Info>());
   kept[1](std::make_shared<CpusSvc::Info>());
@@ -1076,7 +795,7 @@ TEST_F(ProviderTest, CopiesOfTheResultObjectCarryTheirOwnChain) {
 }
 
 TEST_F(ProviderTest, ExceptionFromTheImplementationPassesThroughAndSendsNothing) {
-  impl->onGet = [](const std::string&, const GetResult&) { throw std::runtime_error("host"); };
+  impl->onGet = [](const GetResult&) { throw std::runtime_error("host"); };
   EXPECT_THROW(Invoke(Get(), GetInput("vm-1")), std::runtime_error);
   EXPECT_TRUE(answers.empty());
 }
@@ -1085,7 +804,7 @@ using ProviderDeathTest = ProviderTest;
 
 TEST_F(ProviderDeathTest, SecondDeliveryThroughOneResultObjectEndsTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  impl->onGet = [](const std::string&, const GetResult& result) {
+  impl->onGet = [](const GetResult& result) {
     result(std::make_shared<CpusSvc::Info>());
     result.error(Errors::NotFound::Create());
   };
@@ -1096,7 +815,7 @@ TEST_F(ProviderDeathTest, SecondLateDeliveryEndsTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   UpdateResult kept;
   impl->onUpdate = [&kept](const UpdateResult& result) { kept = result; };
-  Invoke(Update(), UpdateInput("vm-1", SpecValue()));
+  Invoke(Update(), UpdateInput("vm-1", Spec()));
   kept(Tarn::Void());
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_DEATH(kept(Tarn::Void()), "");
@@ -1107,13 +826,9 @@ TEST_F(ProviderDeathTest, SecondLateDeliveryEndsTheProcess) {
 
 TEST_F(ProviderTest, ValidateResultWrapperAnswersAtMostOnce) {
   AsyncApiMethodSignal::ValidateResultWrapper wrapper(Get(), RecordInto(&answers));
-  auto info = StructValue::GetInstance("com.brantel.kov.vm.compute.cpus.info");
-  info->SetField("count", IntegerValue::GetInstance(1));
-  info->SetField("cores_per_socket", IntegerValue::GetInstance(1));
-  info->SetField("hot_add_enabled", BooleanValue::GetInstance(true));
-  info->SetField("hot_remove_enabled", BooleanValue::GetInstance(true));
-  wrapper(DataValuePtr(info), nullptr, Progress{0, 1, 1}, {});
-  wrapper(DataValuePtr(info), nullptr, Progress{0, 1, 1}, {});
+  const DataValuePtr info = InfoValue(1, 1, true, true);
+  wrapper(info, nullptr, Progress{0, 1, 1}, {});
+  wrapper(info, nullptr, Progress{0, 1, 1}, {});
   wrapper(boost::none, Errors::NotFound::Create(), Progress{0, 1, 1}, {});
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_TRUE(answers[0].result->success());
@@ -1142,6 +857,8 @@ TEST_F(ProviderTest, ValidateResultWrapperPassesAContinuationForStreams) {
   EXPECT_TRUE(answers[0].result->success());
 }
 
+using Filter = Tarn::Provider::AsyncApiMethodResultFilter<std::int64_t>;
+
 TEST_F(ProviderTest, ResultFilterStreamContinuationMakesStreamResults) {
   std::vector<boost::optional<DataValuePtr>> outputs;
   AsyncApiMethod::ResultCb::Continuation forWrapper;
@@ -1151,7 +868,6 @@ TEST_F(ProviderTest, ResultFilterStreamContinuationMakesStreamResults) {
     outputs.push_back(out);
     forWrapper = std::move(c);
   });
-  using Filter = Tarn::Provider::AsyncApiMethodResultFilter<std::int64_t>;
   Filter filter(callback, activation);
   std::vector<Tarn::OptionalPtr<Tarn::AsyncStreamResult<std::int64_t>>> streams;
   filter(std::int64_t{5}, nullptr, boost::none, Progress{0, 1, 1},
@@ -1160,7 +876,7 @@ TEST_F(ProviderTest, ResultFilterStreamContinuationMakesStreamResults) {
          });
   ASSERT_EQ(outputs.size(), 1u);
   ASSERT_TRUE(outputs[0] && *outputs[0]);
-  EXPECT_TRUE((*outputs[0])->Equals(*IntegerValue::GetInstance(5)));
+  EXPECT_TRUE((*outputs[0])->Equals(*Int(5)));
   ASSERT_TRUE(forWrapper);
 
   forWrapper(nullptr);
@@ -1172,7 +888,7 @@ TEST_F(ProviderTest, ResultFilterStreamContinuationMakesStreamResults) {
   ASSERT_TRUE(streams[1]->fullCb);
   (*streams[1])(std::int64_t{6}, nullptr, boost::none, Progress{0, 1, 1});
   ASSERT_EQ(outputs.size(), 2u);
-  EXPECT_TRUE((*outputs[1])->Equals(*IntegerValue::GetInstance(6)));
+  EXPECT_TRUE((*outputs[1])->Equals(*Int(6)));
 
   // A filter answers once: what follows its final answer reaches nobody.
   filter(std::int64_t{7}, nullptr, boost::none, Progress{0, 1, 1});
@@ -1184,22 +900,17 @@ TEST_F(ProviderTest, ResultFilterAnswersOnceWhateverTheAnswer) {
   AsyncApiMethod::ResultCb callback(
       [&calls](const boost::optional<DataValuePtr>&, const ErrorValuePtr&, const Progress&,
                AsyncApiMethod::ResultCb::Continuation&&) { ++calls; });
-  using Filter = Tarn::Provider::AsyncApiMethodResultFilter<std::int64_t>;
-  {
-    Filter filter(callback, activation);
-    filter(boost::none, Errors::NotFound::Create(), boost::none, Progress{0, 1, 1});
-    filter(std::int64_t{1}, nullptr, boost::none, Progress{0, 1, 1});
-    filter(boost::none, Errors::NotFound::Create(), boost::none, Progress{0, 1, 1});
-    EXPECT_EQ(calls, 1);
-  }
-  {
-    calls = 0;
-    Filter filter(callback, activation);
-    filter(boost::none, nullptr, boost::none, Progress{0, 1, 2});  // intermediate: stays
-    filter(std::int64_t{1}, nullptr, boost::none, Progress{0, 1, 1});
-    filter(std::int64_t{2}, nullptr, boost::none, Progress{0, 1, 1});
-    EXPECT_EQ(calls, 2);
-  }
+  Filter first(callback, activation);
+  first(boost::none, Errors::NotFound::Create(), boost::none, Progress{0, 1, 1});
+  first(std::int64_t{1}, nullptr, boost::none, Progress{0, 1, 1});
+  first(boost::none, Errors::NotFound::Create(), boost::none, Progress{0, 1, 1});
+  EXPECT_EQ(calls, 1);
+  Filter second(callback, activation);
+  second(boost::none, nullptr, boost::none, Progress{0, 1, 2});  // intermediate: stays
+  second(std::int64_t{1}, nullptr, boost::none, Progress{0, 1, 1});
+  second(std::int64_t{2}, nullptr, boost::none, Progress{0, 1, 1});
+  EXPECT_EQ(calls, 3);
 }
 
 }  // namespace
+}  // namespace KovTest

@@ -21,6 +21,11 @@ using PowerState = TestSvc::PowerState;
 
 const std::string kMachineName = TestSvc::Machine::typeName;
 const std::string kBackingName = TestSvc::Backing::typeName;
+const char* const kExtra = "tarn.data.compound.field.extra";
+const char* const kSummary = "tarn.invoke.invalid.input";
+const char* const kMissingTag = "tarn.data.union.missing.tag.field";
+const char* const kNotSet = "tarn.data.union.invalid.case.state.isnotset.short";
+const char* const kSet = "tarn.data.union.invalid.case.state.isset.short";
 
 std::shared_ptr<TestSvc::Everything> ValidEverything() {
   auto e = std::make_shared<TestSvc::Everything>();
@@ -47,35 +52,29 @@ TEST(Validator, EveryUndeclaredFieldIsReportedInNameOrder) {
   const char* expected[] = {"Mixed", "alpha", "beta", "zeta"};
   for (std::size_t i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(messages[i].id, "tarn.data.compound.field.extra");
-    EXPECT_EQ(messages[i].args, (Args{"::KovTest::TestSvc::Everything", expected[i], ""}));
+    EXPECT_EQ(messages[i].id, kExtra);
+    EXPECT_EQ(messages[i].args, A("::KovTest::TestSvc::Everything", expected[i], ""));
   }
-}
 
-TEST(Validator, UndeclaredFieldsAreIgnoredWithAnotherPolicy) {
-  auto record = ValidEverything();
-  record->unknownFields = UnknownFields({{"zeta", Int(1)}, {"alpha", Str("a")}});
+  // Every other policy ignores them.
+  EXPECT_EQ(static_cast<int>(Validator::kRejectUndeclared), 1);
   for (auto policy : {Validator::kIgnoreUndeclared, static_cast<Validator::Policy>(7),
                       static_cast<Validator::Policy>(-1)}) {
     SCOPED_TRACE(static_cast<int>(policy));
-    MessageList messages;
+    messages.clear();
     EXPECT_TRUE(Validator::isValid(*record, policy, messages));
     EXPECT_TRUE(messages.empty());
   }
-  EXPECT_EQ(static_cast<int>(Validator::kRejectUndeclared), 1);
 }
 
-TEST(Validator, UnsetOptionalUndeclaredFieldsAreTolerated) {
+TEST(Validator, UnsetOptionalOrNoUndeclaredFieldsAreTolerated) {
   auto record = ValidEverything();
-  record->unknownFields = UnknownFields({{"a", Unset()}, {"b", Unset()}});
-  MessageList messages;
-  EXPECT_TRUE(Validator::isValid(*record, Validator::kRejectUndeclared, messages));
-  EXPECT_TRUE(messages.empty());
-
-  // An empty unknown-fields value is nothing to report either.
-  record->unknownFields = UnknownFields({});
-  EXPECT_TRUE(Validator::isValid(*record, Validator::kRejectUndeclared, messages));
-  EXPECT_TRUE(messages.empty());
+  for (auto unknown : {UnknownFields({{"a", Unset()}, {"b", Unset()}}), UnknownFields({})}) {
+    record->unknownFields = unknown;
+    MessageList messages;
+    EXPECT_TRUE(Validator::isValid(*record, Validator::kRejectUndeclared, messages));
+    EXPECT_TRUE(messages.empty());
+  }
 }
 
 TEST(Validator, UndeclaredFieldsOfNestedRecordsNameTheirOwnType) {
@@ -86,9 +85,8 @@ TEST(Validator, UndeclaredFieldsOfNestedRecordsNameTheirOwnType) {
   MessageList messages;
   EXPECT_FALSE(Validator::isValid(*record, Validator::kRejectUndeclared, messages));
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[0].args, (Args{"::KovTest::TestSvc::Leaf", "x", ""}));
-  EXPECT_EQ(messages[1].args, (Args{"::KovTest::TestSvc::Leaf", "y", ""}));
-
+  EXPECT_EQ(messages[0].args, A("::KovTest::TestSvc::Leaf", "x", ""));
+  EXPECT_EQ(messages[1].args, A("::KovTest::TestSvc::Leaf", "y", ""));
   messages.clear();
   EXPECT_TRUE(Validator::isValid(*record, Validator::kIgnoreUndeclared, messages));
   EXPECT_TRUE(messages.empty());
@@ -116,13 +114,11 @@ void RunUnionCases(const std::vector<UnionCheckCase>& cases, PowerState R::*tag,
     if (c.note) record.note = 1;
     for (auto policy : {Validator::kRejectUndeclared, Validator::kIgnoreUndeclared}) {
       MessageList messages;
-      const bool valid = Validator::isValid(record, policy, messages);
+      EXPECT_EQ(Validator::isValid(record, policy, messages), !c.id);
       if (!c.id) {
-        EXPECT_TRUE(valid);
         EXPECT_TRUE(messages.empty()) << messages[0].id;
         continue;
       }
-      EXPECT_FALSE(valid);
       ASSERT_EQ(messages.size(), 1u);
       EXPECT_EQ(messages[0].id, c.id);
       EXPECT_EQ(messages[0].args, c.args);
@@ -130,84 +126,49 @@ void RunUnionCases(const std::vector<UnionCheckCase>& cases, PowerState R::*tag,
   }
 }
 
-const char* const kMissingTag = "tarn.data.union.missing.tag.field";
-const char* const kNotSet = "tarn.data.union.invalid.case.state.isnotset.short";
-const char* const kSet = "tarn.data.union.invalid.case.state.isset.short";
+const PowerState kOn(PowerState::ON), kOff(PowerState::OFF), kSuspended(PowerState::SUSPENDED);
+const PowerState kUnknown;
 
 TEST(Validator, UnionWithTheMissingTagCheckFirst) {
-  const PowerState on(PowerState::ON), off(PowerState::OFF), suspended(PowerState::SUSPENDED);
-  const PowerState unknown;
   const PowerState other = EnumOf<PowerState>("HIBERNATE");
+  const std::string& m = kMachineName;
   RunUnionCases<TestSvc::Machine>(
       {
-          {"off with its required field", off, true, false, nullptr, {}},
-          {"off without its required field", off, false, false, kNotSet, {kMachineName, "disk"}},
-          {"on with a forbidden field", on, true, false, kSet, {kMachineName, "disk"}},
-          {"on with an allowed field", on, false, true, nullptr, {}},
-          {"on without the allowed field", on, false, false, nullptr, {}},
-          {"suspended with an allowed field", suspended, false, true, nullptr, {}},
-          {"off with a field allowed only for other states",
-           off,
-           true,
-           true,
-           kSet,
-           {kMachineName, "note"}},
-          {"two failures: the first check wins", off, false, true, kNotSet, {kMachineName, "disk"}},
-          {"unknown tag", unknown, false, false, kMissingTag, {"state"}},
-          {"unknown tag with fields set", unknown, true, true, kMissingTag, {"state"}},
-          {"tag text outside the enumeration", other, false, false, kMissingTag, {"state"}},
-          {"tag text outside the enumeration with a field",
-           other,
-           true,
-           false,
-           kMissingTag,
-           {"state"}},
+          {"off with its required field", kOff, true, false, nullptr, A()},
+          {"off without its required field", kOff, false, false, kNotSet, A(m, "disk")},
+          {"on with a forbidden field", kOn, true, false, kSet, A(m, "disk")},
+          {"on with an allowed field", kOn, false, true, nullptr, A()},
+          {"on without the allowed field", kOn, false, false, nullptr, A()},
+          {"suspended with an allowed field", kSuspended, false, true, nullptr, A()},
+          {"off with a field allowed for other states", kOff, true, true, kSet, A(m, "note")},
+          {"two failures: the first check wins", kOff, false, true, kNotSet, A(m, "disk")},
+          {"unknown tag", kUnknown, false, false, kMissingTag, A("state")},
+          {"unknown tag with fields set", kUnknown, true, true, kMissingTag, A("state")},
+          {"tag text outside the enumeration", other, false, false, kMissingTag, A("state")},
+          {"outside the enumeration with a field", other, true, false, kMissingTag, A("state")},
       },
       &TestSvc::Machine::state, &TestSvc::Machine::disk);
 }
 
 TEST(Validator, UnionWithTheFieldChecksFirst) {
-  const PowerState on(PowerState::ON), off(PowerState::OFF);
-  const PowerState unknown;
   const PowerState other = EnumOf<PowerState>("HIBERNATE");
+  const std::string& b = kBackingName;
   RunUnionCases<TestSvc::Backing>(
       {
-          {"off with its required field", off, true, false, nullptr, {}},
-          {"off without its required field",
-           off,
-           false,
-           false,
-           kNotSet,
-           {kBackingName, "deviceName"}},
-          {"on with a forbidden field", on, true, false, kSet, {kBackingName, "deviceName"}},
-          {"on with an allowed field", on, false, true, nullptr, {}},
+          {"off with its required field", kOff, true, false, nullptr, A()},
+          {"off without its required field", kOff, false, false, kNotSet, A(b, "deviceName")},
+          {"on with a forbidden field", kOn, true, false, kSet, A(b, "deviceName")},
+          {"on with an allowed field", kOn, false, true, nullptr, A()},
           // With the field checks first, an unknown tag forbids every field before the missing
           // tag is looked at.
-          {"unknown tag with a field", unknown, true, false, kSet, {kBackingName, "deviceName"}},
-          {"unknown tag with the other field", unknown, false, true, kSet, {kBackingName, "note"}},
-          {"unknown tag with both fields", unknown, true, true, kSet, {kBackingName, "deviceName"}},
-          {"unknown tag alone", unknown, false, false, kMissingTag, {"mode"}},
-          {"tag text outside the enumeration with a field",
-           other,
-           false,
-           true,
-           kSet,
-           {kBackingName, "note"}},
-          {"tag text outside the enumeration alone", other, false, false, kMissingTag, {"mode"}},
+          {"unknown tag with a field", kUnknown, true, false, kSet, A(b, "deviceName")},
+          {"unknown tag with the other field", kUnknown, false, true, kSet, A(b, "note")},
+          {"unknown tag with both fields", kUnknown, true, true, kSet, A(b, "deviceName")},
+          {"unknown tag alone", kUnknown, false, false, kMissingTag, A("mode")},
+          {"outside the enumeration with a field", other, false, true, kSet, A(b, "note")},
+          {"outside the enumeration alone", other, false, false, kMissingTag, A("mode")},
       },
       &TestSvc::Backing::mode, &TestSvc::Backing::deviceName);
-}
-
-TEST(Validator, UnionRulesApplyToNestedRecords) {
-  auto machine = std::make_shared<TestSvc::Machine>();
-  machine->state = PowerState(PowerState::ON);
-  machine->disk = std::string("d");
-  TestSvc::DoMethod::Input input;
-  input.spec = MakeLeaf("s", 1);
-  input.machines = {machine};
-  MessageList messages;
-  EXPECT_FALSE(Validator::isValid(input, Validator::kIgnoreUndeclared, messages));
-  EXPECT_EQ(Ids(messages), (std::vector<std::string>{"tarn.invoke.invalid.input", kSet}));
 }
 
 // ---- nested records ----
@@ -215,37 +176,37 @@ TEST(Validator, UnionRulesApplyToNestedRecords) {
 TEST(Validator, NestedRecords) {
   auto bad = std::make_shared<TestSvc::Leaf>();
   bad->unknownFields = UnknownFields({{"x", Int(1)}});
+  using E = TestSvc::Everything;
   struct Case {
     const char* what;
-    std::function<void(TestSvc::Everything&)> change;
+    std::function<void(E&)> change;
     bool valid;
     std::size_t messages;
   };
   const Case cases[] = {
-      {"all present", [](TestSvc::Everything&) {}, true, 0},
-      {"null required record", [](TestSvc::Everything& e) { e.leaf = nullptr; }, false, 0},
-      {"invalid required record", [&](TestSvc::Everything& e) { e.leaf = bad; }, false, 1},
-      {"unset optional record", [](TestSvc::Everything& e) { e.optLeaf = nullptr; }, true, 0},
-      {"valid optional record", [](TestSvc::Everything& e) { e.optLeaf = MakeLeaf("o", 2); }, true,
-       0},
-      {"invalid optional record", [&](TestSvc::Everything& e) { e.optLeaf = bad; }, false, 1},
+      {"all present", [](E&) {}, true, 0},
+      {"null required record", [](E& e) { e.leaf = nullptr; }, false, 0},
+      {"invalid required record", [&](E& e) { e.leaf = bad; }, false, 1},
+      {"unset optional record", [](E& e) { e.optLeaf = nullptr; }, true, 0},
+      {"valid optional record", [](E& e) { e.optLeaf = MakeLeaf("o", 2); }, true, 0},
+      {"invalid optional record", [&](E& e) { e.optLeaf = bad; }, false, 1},
       {"valid list elements",
-       [](TestSvc::Everything& e) {
+       [](E& e) {
          e.leaves = {MakeLeaf("a", 1), MakeLeaf("b", 2)};
        },
        true, 0},
       {"null list element",
-       [](TestSvc::Everything& e) {
+       [](E& e) {
          e.leaves = {MakeLeaf("a", 1), nullptr};
        },
        false, 0},
       {"invalid list element",
-       [&](TestSvc::Everything& e) {
+       [&](E& e) {
          e.leaves = {MakeLeaf("a", 1), bad};
        },
        false, 1},
       {"the first nesting failure ends the check",
-       [&](TestSvc::Everything& e) {
+       [&](E& e) {
          e.optLeaf = bad;
          e.leaves = {bad, bad};
        },
@@ -259,82 +220,86 @@ TEST(Validator, NestedRecords) {
     EXPECT_EQ(Validator::isValid(*record, Validator::kRejectUndeclared, messages), c.valid);
     EXPECT_EQ(messages.size(), c.messages);
     // Only an input record adds the summary message.
-    for (auto& m : messages) EXPECT_NE(m.id, "tarn.invoke.invalid.input");
+    for (auto& m : messages) EXPECT_NE(m.id, kSummary);
   }
 }
 
 // ---- input records ----
 
 TEST(Validator, InvalidInputRecordsStartWithTheSummaryMessage) {
+  using Input = TestSvc::DoMethod::Input;
   const Args operation{"::KovTest::TestSvc::Do"};
-  auto validInput = [] {
-    TestSvc::DoMethod::Input input;
+  auto offWithoutDisk = std::make_shared<TestSvc::Machine>();
+  offWithoutDisk->state = kOff;
+  auto onWithDisk = std::make_shared<TestSvc::Machine>();
+  onWithDisk->state = kOn;
+  onWithDisk->disk = std::string("d");
+  struct Message {
+    const char* id;
+    Args args;
+  };
+  struct Case {
+    const char* what;
+    std::function<void(Input&)> change;
+    Validator::Policy policy;
+    std::vector<Message> expected;  // empty: valid
+  };
+  const auto reject = Validator::kRejectUndeclared, ignore = Validator::kIgnoreUndeclared;
+  const Case cases[] = {
+      {"undeclared field with a value",
+       [](Input& i) {
+         i.unknownFields = UnknownFields({{"extra", Int(1)}, {"unset", Unset()}});
+       },
+       reject,
+       {{kSummary, operation}, {kExtra, A("::KovTest::TestSvc::DoMethod::Input", "extra", "")}}},
+      {"undeclared field that is an unset optional",
+       [](Input& i) {
+         i.unknownFields = UnknownFields({{"unset", Unset()}});
+       },
+       reject,
+       {}},
+      {"undeclared field ignored",
+       [](Input& i) {
+         i.unknownFields = UnknownFields({{"x", Int(1)}});
+       },
+       ignore,
+       {}},
+      {"invalid optional record",
+       [&](Input& i) { i.machine = offWithoutDisk; },
+       ignore,
+       {{kSummary, operation}, {kNotSet, A(kMachineName, "disk")}}},
+      {"union rules apply to list elements",
+       [&](Input& i) { i.machines = {onWithDisk}; },
+       ignore,
+       {{kSummary, operation}, {kSet, A(kMachineName, "disk")}}},
+      {"null list element",
+       [](Input& i) { i.machines = {nullptr}; },
+       reject,
+       {{kSummary, operation}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Input input;
     input.vm = "vm-1";
     input.spec = MakeLeaf("s", 1);
-    return input;
-  };
+    c.change(input);
+    MessageList messages;
+    EXPECT_EQ(Validator::isValid(input, c.policy, messages), c.expected.empty());
+    ASSERT_EQ(messages.size(), c.expected.size());
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+      EXPECT_EQ(messages[i].id, c.expected[i].id);
+      EXPECT_EQ(messages[i].args, c.expected[i].args);
+    }
+  }
 
-  {
-    SCOPED_TRACE("undeclared field with a value");
-    auto input = validInput();
-    input.unknownFields = UnknownFields({{"extra", Int(1)}, {"unset", Unset()}});
-    MessageList messages;
-    EXPECT_FALSE(Validator::isValid(input, Validator::kRejectUndeclared, messages));
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].id, "tarn.invoke.invalid.input");
-    EXPECT_EQ(messages[0].args, operation);
-    EXPECT_EQ(messages[1].id, "tarn.data.compound.field.extra");
-    EXPECT_EQ(messages[1].args, (Args{"::KovTest::TestSvc::DoMethod::Input", "extra", ""}));
-  }
-  {
-    SCOPED_TRACE("undeclared field that is an unset optional");
-    auto input = validInput();
-    input.unknownFields = UnknownFields({{"unset", Unset()}});
-    MessageList messages;
-    EXPECT_TRUE(Validator::isValid(input, Validator::kRejectUndeclared, messages));
-    EXPECT_TRUE(messages.empty());
-  }
-  {
-    SCOPED_TRACE("null required record");
-    auto input = validInput();
-    input.spec = nullptr;
-    MessageList messages{::Tarn::BaseMessage{"earlier", "", {}}};
-    EXPECT_FALSE(Validator::isValid(input, Validator::kRejectUndeclared, messages));
-    ASSERT_EQ(messages.size(), 2u);
-    // Put in front of everything already in the list.
-    EXPECT_EQ(messages[0].id, "tarn.invoke.invalid.input");
-    EXPECT_EQ(messages[0].args, operation);
-    EXPECT_EQ(messages[1].id, "earlier");
-  }
-  {
-    SCOPED_TRACE("invalid optional record");
-    auto input = validInput();
-    auto machine = std::make_shared<TestSvc::Machine>();
-    machine->state = PowerState(PowerState::OFF);
-    input.machine = machine;
-    MessageList messages;
-    EXPECT_FALSE(Validator::isValid(input, Validator::kIgnoreUndeclared, messages));
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].id, "tarn.invoke.invalid.input");
-    EXPECT_EQ(messages[1].id, kNotSet);
-    EXPECT_EQ(messages[1].args, (Args{kMachineName, "disk"}));
-  }
-  {
-    SCOPED_TRACE("null list element");
-    auto input = validInput();
-    input.machines = {nullptr};
-    MessageList messages;
-    EXPECT_FALSE(Validator::isValid(input, Validator::kRejectUndeclared, messages));
-    EXPECT_EQ(Ids(messages), std::vector<std::string>{"tarn.invoke.invalid.input"});
-  }
-  {
-    SCOPED_TRACE("valid input");
-    auto input = validInput();
-    input.unknownFields = UnknownFields({{"extra", Int(1)}});
-    MessageList messages;
-    EXPECT_TRUE(Validator::isValid(input, Validator::kIgnoreUndeclared, messages));
-    EXPECT_TRUE(messages.empty());
-  }
+  // The summary is put in front of everything already in the list.
+  Input input;
+  MessageList messages{::Tarn::BaseMessage{"earlier", "", {}}};
+  EXPECT_FALSE(Validator::isValid(input, Validator::kRejectUndeclared, messages));
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].id, kSummary);
+  EXPECT_EQ(messages[0].args, operation);
+  EXPECT_EQ(messages[1].id, "earlier");
 }
 
 TEST(Validator, DeepChainIsCheckedWithoutRecursion) {
@@ -353,7 +318,7 @@ TEST(Validator, DeepChainIsCheckedWithoutRecursion) {
     MessageList messages;
     EXPECT_FALSE(Validator::isValid(*head, Validator::kRejectUndeclared, messages));
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].args, (Args{"::KovTest::TestSvc::Chain", "extra", ""}));
+    EXPECT_EQ(messages[0].args, A("::KovTest::TestSvc::Chain", "extra", ""));
     messages.clear();
     EXPECT_TRUE(Validator::isValid(*head, Validator::kIgnoreUndeclared, messages));
     ReleaseChain(std::move(head));

@@ -49,20 +49,7 @@ TEST(AsyncActivationTest, DupCopiesLocalizerAndLocaleButNotResources) {
   EXPECT_FALSE(bare->locale);
 }
 
-TEST(AsyncActivationTest, RequestLocalizerWithLocalizerAndLocale) {
-  auto activation = AsyncActivation::GetInstance();
-  activation->localizer = std::make_shared<L10n::Localizer>();
-  auto locale = std::make_shared<L10n::LocaleSpec>();
-  locale->firstPreference = {"de_DE", "de"};
-  activation->locale = locale;
-  for (const auto& request :
-       {activation->requestLocalizer(), activation->GetErrorRequestLocalizer()}) {
-    EXPECT_EQ(request.localizer().get(), activation->localizer.get());
-    EXPECT_EQ(request.locale().get(), locale.get());
-  }
-}
-
-TEST(AsyncActivationTest, RequestLocalizerWithoutLocalizerUsesDefaults) {
+TEST(AsyncActivationTest, RequestLocalizerIsTheActivationsOrTheDefaults) {
   auto activation = AsyncActivation::GetInstance();
   for (const auto& request :
        {activation->requestLocalizer(), activation->GetErrorRequestLocalizer()}) {
@@ -75,6 +62,16 @@ TEST(AsyncActivationTest, RequestLocalizerWithoutLocalizerUsesDefaults) {
   // Asking does not install anything on the activation.
   EXPECT_FALSE(activation->localizer);
   EXPECT_FALSE(activation->locale);
+
+  activation->localizer = std::make_shared<L10n::Localizer>();
+  auto locale = std::make_shared<L10n::LocaleSpec>();
+  locale->firstPreference = {"de_DE", "de"};
+  activation->locale = locale;
+  for (const auto& request :
+       {activation->requestLocalizer(), activation->GetErrorRequestLocalizer()}) {
+    EXPECT_EQ(request.localizer().get(), activation->localizer.get());
+    EXPECT_EQ(request.locale().get(), locale.get());
+  }
 }
 
 TEST(MethodResultTest, SuccessNeedsAnOutputAndNoError) {
@@ -89,9 +86,7 @@ TEST(MethodResultTest, SuccessNeedsAnOutputAndNoError) {
   const MethodResult failed(nullptr, error);
   EXPECT_EQ(failed.error().get(), error.get());
   EXPECT_FALSE(failed.output());
-}
-
-TEST(MethodResultTest, TerminationInstanceHasNeitherOutputNorError) {
+  // The termination instance has neither output nor error.
   auto end = MethodResult::GetTerminationInstance();
   ASSERT_TRUE(end);
   EXPECT_FALSE(end->output());

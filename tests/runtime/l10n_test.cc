@@ -71,25 +71,19 @@ TEST(LocaleHelpersTest, NoPreferenceIsEmptyOrRepeated) {
   }
 }
 
-TEST(TimezoneSpecTest, KeepsItsName) {
+TEST(LocalizerTest, SmallTypesHoldWhatTheyAreGiven) {
   EXPECT_EQ(TimezoneSpec("Europe/Berlin").name(), "Europe/Berlin");
   EXPECT_EQ(TimezoneSpec("").name(), "");
-}
+  EXPECT_FALSE(Localizer().keepActivationLocalizer);
 
-TEST(LocalizerTest, DefaultDoesNotKeepTheActivationLocalizer) {
-  const Localizer localizer;
-  EXPECT_FALSE(localizer.keepActivationLocalizer);
-}
-
-TEST(RequestLocalizerTest, HoldsBothPointers) {
   auto localizer = std::make_shared<const Localizer>();
   auto locale = std::make_shared<const LocaleSpec>();
   const RequestLocalizer request(localizer, locale);
-  EXPECT_EQ(request.localizer().get(), localizer.get());
-  EXPECT_EQ(request.locale().get(), locale.get());
   const RequestLocalizer copy = request;
-  EXPECT_EQ(copy.localizer().get(), localizer.get());
-  EXPECT_EQ(copy.locale().get(), locale.get());
+  for (const RequestLocalizer* r : {&request, &copy}) {
+    EXPECT_EQ(r->localizer().get(), localizer.get());
+    EXPECT_EQ(r->locale().get(), locale.get());
+  }
   const RequestLocalizer empty(nullptr, nullptr);
   EXPECT_FALSE(empty.localizer());
   EXPECT_FALSE(empty.locale());

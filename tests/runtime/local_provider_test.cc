@@ -170,29 +170,27 @@ TEST(LocalProviderTest, UnknownInterfaceAndMethodAreNotFound) {
   auto get = Method("get", "a");
   MessageList messages;
   ASSERT_TRUE(provider->Register(Interface("com.x.a", {get}), messages));
-
-  ExpectNotFound(Call(*provider, Id("com.x.nope", "get")), "tarn.provider.interface.not.found",
-                 {"com.x.nope"});
-  ExpectNotFound(Call(*provider, Id("com.x.a", "put")), "tarn.provider.method.not.found",
-                 {"com.x.a", "put"});
-  ExpectNotFound(Call(*provider, Id("com.x.A", "get")), "tarn.provider.interface.not.found",
-                 {"com.x.A"});
-  ExpectNotFound(Call(*provider, Id("com.x.a", "GET")), "tarn.provider.method.not.found",
-                 {"com.x.a", "GET"});
-  ExpectNotFound(Call(*provider, Id("", "")), "tarn.provider.interface.not.found", {""});
+  const std::string iface = "tarn.provider.interface.not.found";
+  const std::string method = "tarn.provider.method.not.found";
+  // Names are compared exactly.
+  for (const auto& [name, id, args] : std::vector<std::tuple<Strings, std::string, Strings>>{
+           {{"com.x.nope", "get"}, iface, {"com.x.nope"}},
+           {{"com.x.a", "put"}, method, {"com.x.a", "put"}},
+           {{"com.x.A", "get"}, iface, {"com.x.A"}},
+           {{"com.x.a", "GET"}, method, {"com.x.a", "GET"}},
+           {{"", ""}, iface, {""}}}) {
+    SCOPED_TRACE(name[0] + "/" + name[1]);
+    ExpectNotFound(Call(*provider, Id(name[0], name[1])), id, args);
+  }
+  // Missing identifiers are not found either, and no crash.
+  for (const auto& id :
+       {std::shared_ptr<const MethodIdentifier>(), MethodIdentifier::GetInstance(nullptr, "get")}) {
+    const Answer a = Call(*provider, id);
+    EXPECT_EQ(a.count, 1);
+    ASSERT_TRUE(a.result && a.result->error());
+    EXPECT_EQ(a.result->error()->name(), Errors::NotFound::typeName);
+  }
   EXPECT_EQ(get->calls(), 0);
-}
-
-TEST(LocalProviderTest, MissingIdentifiersAreNotFoundNotACrash) {
-  auto provider = LocalProvider::GetInstance();
-  Answer a = Call(*provider, nullptr);
-  EXPECT_EQ(a.count, 1);
-  ASSERT_TRUE(a.result && a.result->error());
-  EXPECT_EQ(a.result->error()->name(), Errors::NotFound::typeName);
-  a = Call(*provider, MethodIdentifier::GetInstance(nullptr, "get"));
-  EXPECT_EQ(a.count, 1);
-  ASSERT_TRUE(a.result && a.result->error());
-  EXPECT_EQ(a.result->error()->name(), Errors::NotFound::typeName);
 }
 
 TEST(LocalProviderTest, DuplicateRegistrationIsRefusedAndTheFirstKept) {

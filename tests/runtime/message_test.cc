@@ -20,47 +20,33 @@ TEST(MessageTest, EqualityComparesEveryField) {
   EXPECT_NE(m, (BaseMessage{"id", "text", {"a", ""}}));
 }
 
-TEST(MessageTest, MakeMessageFillsTextAndRendersEachArgument) {
-  const BaseMessage m =
-      MakeMessage("tarn.data.compound.field.extra", "{1}.{2}",
-                  "::Com::Brantel::Kov::Vm::Device::DiskSvc::Summary", std::string("size"), "");
-  EXPECT_EQ(m.id, "tarn.data.compound.field.extra");
-  EXPECT_EQ(m.defaultMessage, "::Com::Brantel::Kov::Vm::Device::DiskSvc::Summary.size");
-  EXPECT_EQ(m.args, (Strings{"::Com::Brantel::Kov::Vm::Device::DiskSvc::Summary", "size", ""}));
-}
-
-TEST(MessageTest, ArgumentsAreRenderedWithoutTheTextsSpecs) {
-  const BaseMessage m = MakeMessage("id", "{1:04}|{2:5}|{1:x}", std::int32_t{255}, "ab");
-  EXPECT_EQ(m.defaultMessage, "0255|   ab|ff");
-  EXPECT_EQ(m.args, (Strings{"255", "ab"}));
-}
-
-TEST(MessageTest, MissingArgumentCutsTheTextButKeepsEveryArgument) {
-  const BaseMessage m = MakeMessage("id", "x{3}y", "a", std::string("b"));
-  EXPECT_EQ(m.defaultMessage, "x");
-  EXPECT_EQ(m.args, (Strings{"a", "b"}));
-}
-
-TEST(MessageTest, MakeMessageWithoutArgumentsStillFormats) {
-  const BaseMessage m = MakeMessage("id", "{{x}}");
-  EXPECT_EQ(m, (BaseMessage{"id", "{x}", {}}));
+TEST(MessageTest, MakeMessageFillsTheTextAndRendersEachArgumentPlainly) {
+  const std::string type = "::Com::Brantel::Kov::Vm::Device::DiskSvc::Summary";
+  const BaseMessage m = MakeMessage("tarn.data.compound.field.extra", "{1}.{2}", type.c_str(),
+                                    std::string("size"), "");
+  EXPECT_EQ(m, (BaseMessage{"tarn.data.compound.field.extra", type + ".size", {type, "size", ""}}));
+  // Arguments are rendered without the text's specs.
+  EXPECT_EQ(MakeMessage("id", "{1:04}|{2:5}|{1:x}", std::int32_t{255}, "ab"),
+            (BaseMessage{"id", "0255|   ab|ff", {"255", "ab"}}));
+  // A missing argument cuts the text but every argument is kept.
+  EXPECT_EQ(MakeMessage("id", "x{3}y", "a", std::string("b")),
+            (BaseMessage{"id", "x", {"a", "b"}}));
+  // Without arguments the text is still formatted.
+  EXPECT_EQ(MakeMessage("id", "{{x}}"), (BaseMessage{"id", "{x}", {}}));
   EXPECT_EQ(MakeMessage("id", "a{}b").defaultMessage, "a");
 }
 
-TEST(MessageTest, MessageFromIdAloneKeepsTheCatalogueTextExactly) {
+TEST(MessageTest, MessageFillsTheCatalogueText) {
+  // From the id alone the catalogue text is kept exactly.
   const std::string text = Message<CoreTag>::DefaultMessageForId("tarn.data.bad.cast2");
   ASSERT_NE(text.find("{1}"), std::string::npos);
-  const Message<CoreTag> m("tarn.data.bad.cast2");
-  EXPECT_EQ(m, (BaseMessage{"tarn.data.bad.cast2", text, {}}));
-}
+  EXPECT_EQ(Message<CoreTag>("tarn.data.bad.cast2"),
+            (BaseMessage{"tarn.data.bad.cast2", text, {}}));
 
-TEST(MessageTest, MessageWithArgumentsFillsTheCatalogueText) {
-  const Message<CoreTag> m("tarn.data.compound.field.missing", "size",
-                           std::string("::Com::Brantel::Kov::Vm::Device::DiskSvc::Summary"));
-  EXPECT_EQ(m.defaultMessage,
-            "Field 'size' is missing from structure "
-            "'::Com::Brantel::Kov::Vm::Device::DiskSvc::Summary'.");
-  EXPECT_EQ(m.args, (Strings{"size", "::Com::Brantel::Kov::Vm::Device::DiskSvc::Summary"}));
+  const std::string type = "::Com::Brantel::Kov::Vm::Device::DiskSvc::Summary";
+  const Message<CoreTag> m("tarn.data.compound.field.missing", "size", type);
+  EXPECT_EQ(m.defaultMessage, "Field 'size' is missing from structure '" + type + "'.");
+  EXPECT_EQ(m.args, (Strings{"size", type}));
   const Message<CoreTag> cast("tarn.data.bad.cast2", std::int32_t{5}, "Type");
   EXPECT_EQ(cast.defaultMessage, "A value of kind 5 cannot be converted to 'Type'.");
   EXPECT_EQ(cast.args, (Strings{"5", "Type"}));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runtime/provider.h"
+#include "tests/runtime/runtime_test_util.h"
 
 namespace {
 
@@ -20,19 +21,8 @@ using ::Tarn::MessageList;
 using ::Tarn::Core::MethodResultPtr;
 using ::Tarn::Provider::ApiMethodHelper;
 using ::Tarn::Provider::DataDefinitionList;
+using ::Tarn::Testing::ExpectMessage;
 using ::testing::HasSubstr;
-using Strings = std::vector<std::string>;
-
-void ExpectMessage(const BaseMessage& m, const std::string& id, const Strings& args) {
-  EXPECT_EQ(m.id, id);
-  EXPECT_EQ(m.args, args);
-  EXPECT_EQ(m.defaultMessage.rfind("Unknown message id", 0), std::string::npos) << m.id;
-  for (const auto& a : args) {
-    if (!a.empty()) {
-      EXPECT_THAT(m.defaultMessage, HasSubstr(a));
-    }
-  }
-}
 
 struct StdErrorCase {
   const char* type;  // the C++ type's name
@@ -82,8 +72,6 @@ std::string LowerSnake(const std::string& camel) {
 }
 
 TEST(StdErrorsTest, TypeNamesAreThePrefixAndTheLowerSnakeCaseName) {
-  EXPECT_EQ(LowerSnake("AlreadyExists"), "already_exists");
-  EXPECT_EQ(LowerSnake("InternalServerError"), "internal_server_error");
   std::set<std::string> names;
   for (const auto& c : AllStdErrors()) {
     SCOPED_TRACE(c.type);
@@ -174,29 +162,31 @@ std::shared_ptr<D::StructValue> Input(D::DataValuePtr vm) {
   return s;
 }
 
-TEST(ApiMethodHelperTest, ValidateInputAcceptsAFittingValue) {
+TEST(ApiMethodHelperTest, ValidateInput) {
   MethodResultPtr result;
   EXPECT_TRUE(ApiMethodHelper::ValidateInput("get", InputDef(),
                                              Input(D::StringValue::GetInstance("vm-1")), result));
   EXPECT_FALSE(result);
-}
 
-TEST(ApiMethodHelperTest, ValidateInputFailureAnswersInvalidArgumentWithTheMessages) {
+  // A failure answers invalid_argument with the check's message.
   struct Case {
     const char* what;
+    D::DataDefinitionPtr def;
     D::DataValuePtr value;
     const char* id;
   };
-  const std::vector<Case> cases = {
-      {"missing field", Input(nullptr), "tarn.data.compound.field.missing"},
-      {"wrong kind", Input(D::IntegerValue::GetInstance(1)), "tarn.data.definition.kind.mismatch"},
-      {"not a structure", D::IntegerValue::GetInstance(1), "tarn.data.definition.kind.mismatch"},
-      {"null", nullptr, "tarn.data.definition.kind.mismatch"},
+  const Case cases[] = {
+      {"missing field", InputDef(), Input(nullptr), "tarn.data.compound.field.missing"},
+      {"wrong kind", InputDef(), Input(D::IntegerValue::GetInstance(1)),
+       "tarn.data.definition.kind.mismatch"},
+      {"not a structure", InputDef(), D::IntegerValue::GetInstance(1),
+       "tarn.data.definition.kind.mismatch"},
+      {"null", InputDef(), nullptr, "tarn.data.definition.kind.mismatch"},
+      {"no definition", nullptr, Input(nullptr), "tarn.data.invalid.type"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    MethodResultPtr result;
-    EXPECT_FALSE(ApiMethodHelper::ValidateInput("get", InputDef(), c.value, result));
+    EXPECT_FALSE(ApiMethodHelper::ValidateInput("get", c.def, c.value, result));
     ASSERT_TRUE(result);
     EXPECT_FALSE(result->success());
     EXPECT_FALSE(result->output());
@@ -205,16 +195,8 @@ TEST(ApiMethodHelperTest, ValidateInputFailureAnswersInvalidArgumentWithTheMessa
     const MessageList messages = result->error()->Messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].id, c.id);
+    EXPECT_EQ(messages[0].defaultMessage.rfind("Unknown message id", 0), std::string::npos);
   }
-}
-
-TEST(ApiMethodHelperTest, ValidateInputWithoutDefinitionFails) {
-  MethodResultPtr result;
-  EXPECT_FALSE(ApiMethodHelper::ValidateInput("get", nullptr, Input(nullptr), result));
-  ASSERT_TRUE(result && result->error());
-  EXPECT_EQ(result->error()->name(), Errors::InvalidArgument::typeName);
-  ASSERT_EQ(result->error()->Messages().size(), 1u);
-  ExpectMessage(result->error()->Messages()[0], "tarn.data.invalid.type", {});
 }
 
 TEST(ApiMethodHelperTest, ValidateOutput) {
@@ -245,15 +227,13 @@ TEST(ApiMethodHelperTest, ValidateOutput) {
   ASSERT_TRUE(noDef && noDef->error());
   EXPECT_EQ(noDef->error()->name(), Errors::InternalServerError::typeName);
   EXPECT_EQ(noDef->error()->Messages().at(0).id, "tarn.provider.output.invalid");
+
+  EXPECT_TRUE(ApiMethodHelper::ValidateOutput("delete", D::DataDefinition::Create<::Tarn::Void>(),
+                                              D::VoidValue::GetInstance())
+                  ->success());
 }
 
-TEST(ApiMethodHelperTest, ValidateOutputOfVoid) {
-  auto ok = ApiMethodHelper::ValidateOutput("delete", D::DataDefinition::Create<::Tarn::Void>(),
-                                            D::VoidValue::GetInstance());
-  EXPECT_TRUE(ok->success());
-}
-
-TEST(ApiMethodHelperTest, ValidateErrorPassesADeclaredError) {
+TEST(ApiMethodHelperTest, ValidateErrorPassesDeclaredErrorsAndTheRuntimesOwn) {
   const DataDefinitionList declared = {Errors::AlreadyExists::Definition(),
                                        Errors::NotFound::Definition()};
   auto error = Errors::NotFound::Create({BaseMessage{"id", "text", {"a"}}});
@@ -262,57 +242,59 @@ TEST(ApiMethodHelperTest, ValidateErrorPassesADeclaredError) {
   EXPECT_FALSE(result->success());
   EXPECT_FALSE(result->output());
   EXPECT_EQ(result->error().get(), error.get());
-}
 
-TEST(ApiMethodHelperTest, ValidateErrorAlwaysPassesTheRuntimesOwnErrors) {
-  const std::vector<DataDefinitionList> lists = {
-      {}, {Errors::NotFound::Definition()}, {nullptr, D::DataDefinition::Create<bool>()}};
-  for (const auto& declared : lists) {
-    for (const D::ErrorValuePtr& error :
+  // The runtime's own errors pass whatever the list.
+  for (const auto& list : std::vector<DataDefinitionList>{
+           {}, {Errors::NotFound::Definition()}, {nullptr, D::DataDefinition::Create<bool>()}}) {
+    for (const D::ErrorValuePtr& own :
          {D::ErrorValuePtr(Errors::InvalidArgument::Create({BaseMessage{"m", "t", {}}})),
           D::ErrorValuePtr(Errors::InternalServerError::Create())}) {
-      auto result = ApiMethodHelper::ValidateError("get", declared, error);
+      result = ApiMethodHelper::ValidateError("get", list, own);
       ASSERT_TRUE(result);
-      EXPECT_EQ(result->error().get(), error.get());
+      EXPECT_EQ(result->error().get(), own.get());
     }
   }
 }
 
 // Whatever is not allowed becomes an internal server error naming the method and the error.
-void ExpectReplaced(const MethodResultPtr& result, const std::string& method,
-                    const std::string& replaced) {
-  ASSERT_TRUE(result);
-  EXPECT_FALSE(result->success());
-  ASSERT_TRUE(result->error());
-  EXPECT_EQ(result->error()->name(), Errors::InternalServerError::typeName);
-  const MessageList messages = result->error()->Messages();
-  ASSERT_EQ(messages.size(), 1u);
-  ExpectMessage(messages[0], "tarn.provider.error.undeclared", {method, replaced});
-}
-
-TEST(ApiMethodHelperTest, ValidateErrorReplacesAnUndeclaredError) {
+TEST(ApiMethodHelperTest, ValidateErrorReplacesWhatIsNotAllowed) {
   const DataDefinitionList declared = {Errors::AlreadyExists::Definition()};
-  ExpectReplaced(ApiMethodHelper::ValidateError("create", declared, Errors::NotFound::Create()),
-                 "create", Errors::NotFound::typeName);
-  ExpectReplaced(ApiMethodHelper::ValidateError("create", {}, Errors::AlreadyExists::Create()),
-                 "create", Errors::AlreadyExists::typeName);
-  ExpectReplaced(
-      ApiMethodHelper::ValidateError("create", declared, D::ErrorValue::GetInstance("com.x.own")),
-      "create", "com.x.own");
-  ExpectReplaced(ApiMethodHelper::ValidateError("create", declared, nullptr), "create", "null");
-}
-
-TEST(ApiMethodHelperTest, ValidateErrorReplacesADeclaredNameThatDoesNotFit) {
   // Declared by name, but the value does not fit the definition.
   auto malformed = std::make_shared<D::ErrorValue>(Errors::NotFound::typeName);
   malformed->SetField("messages", D::StringValue::GetInstance("not a list"));
-  ExpectReplaced(ApiMethodHelper::ValidateError("get", {Errors::NotFound::Definition()}, malformed),
-                 "get", Errors::NotFound::typeName);
   // A structure definition of the same name is not an error definition.
   auto lookalike = D::StructDefinition::GetInstance(Errors::NotFound::typeName, {});
-  ExpectReplaced(
-      ApiMethodHelper::ValidateError("get", {lookalike, nullptr}, Errors::NotFound::Create()),
-      "get", Errors::NotFound::typeName);
+  struct Case {
+    const char* what;
+    DataDefinitionList declared;
+    D::ErrorValuePtr error;
+    std::string named;
+  };
+  const Case cases[] = {
+      {"undeclared", declared, Errors::NotFound::Create(), Errors::NotFound::typeName},
+      {"nothing declared", {}, Errors::AlreadyExists::Create(), Errors::AlreadyExists::typeName},
+      {"an error of its own", declared, D::ErrorValue::GetInstance("com.x.own"), "com.x.own"},
+      {"null", declared, nullptr, "null"},
+      {"declared name that does not fit",
+       {Errors::NotFound::Definition()},
+       malformed,
+       Errors::NotFound::typeName},
+      {"structure of the name",
+       {lookalike, nullptr},
+       Errors::NotFound::Create(),
+       Errors::NotFound::typeName},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto result = ApiMethodHelper::ValidateError("create", c.declared, c.error);
+    ASSERT_TRUE(result);
+    EXPECT_FALSE(result->success());
+    ASSERT_TRUE(result->error());
+    EXPECT_EQ(result->error()->name(), Errors::InternalServerError::typeName);
+    const MessageList messages = result->error()->Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    ExpectMessage(messages[0], "tarn.provider.error.undeclared", {"create", c.named});
+  }
 }
 
 TEST(ApiMethodHelperTest, GetInvalidArgumentErrorCarriesTheMessages) {
