@@ -36,32 +36,33 @@ ListPtr Items(const std::vector<std::shared_ptr<const DockSvc::Info>>& items) {
   return list;
 }
 
-class HostDock : public DockSvc::AsyncServiceInterface {
+class HostDock : public DockSvc::AsyncServiceInterface, public Recorder {
  public:
   void Load(const std::string& vm, const std::shared_ptr<AsyncActivation>& activation,
             const DockSvc::LoadMethod::ResultCbType& result) override {
+    Record("load", activation);
     loads.push_back(vm);
-    resources.push_back(activation->resourceIds());
-    if (failure) return result.error(failure);
-    result(Void());
+    Answer(result, Void());
   }
   void List(const std::shared_ptr<AsyncActivation>& activation,
             const DockSvc::ListMethod::ResultCbType& result) override {
-    ++lists;
-    resources.push_back(activation->resourceIds());
-    if (failure) return result.error(failure);
-    result(list);
+    Record("list", activation);
+    Answer(result, list);
   }
 
   ListPtr list = Items({Item("vm-1"), Item("vm-2")});
-  Tarn::Data::ErrorValuePtr failure;
   std::vector<std::string> loads;
-  int lists = 0;
-  std::vector<std::vector<std::string>> resources;  // at each call
 };
 
-TEST(DockService, ShapeSeenByTheRuntime) {
-  ExpectShape<DockSvc>(std::make_shared<HostDock>(), "com.brantel.kov.vm.dock",
+class DockService : public ::testing::Test {
+ protected:
+  std::shared_ptr<HostDock> host = std::make_shared<HostDock>();
+  std::shared_ptr<Tarn::Provider::AsyncApiInterface> iface =
+      DockSvc::AsyncServiceBinder::BindImplementation(host);
+};
+
+TEST_F(DockService, ShapeSeenByTheRuntime) {
+  ExpectShape<DockSvc>(host, "com.brantel.kov.vm.dock",
                        {
                            {"load",
                             {"invalid_argument", "unauthenticated", "not_found", "error"},
@@ -73,25 +74,18 @@ TEST(DockService, ShapeSeenByTheRuntime) {
                             "struct com.brantel.kov.vm.dock.list_result {items: list<struct "
                             "com.brantel.kov.vm.dock.info {vm: string}>}"},
                        });
-}
-
-TEST(DockService, ListTakesTheRuntimesOperationInput) {
+  // "list" takes the runtime's own operation input: no record, no fields, no resource.
   static_assert(std::is_same<DockSvc::ListMethod::Input, Tarn::OperationInput>::value,
                 "list has no input record of its own");
   static_assert(std::is_same<DockSvc::ListMethod::Fields, Tarn::Provider::Fields<>>::value,
                 "list passes no input fields");
   static_assert(!Tarn::Provider::HasResource<DockSvc::ListMethod>::value, "list names no resource");
   static_assert(Tarn::Provider::HasResource<DockSvc::LoadMethod>::value, "load names the machine");
-  auto iface = DockSvc::AsyncServiceBinder::BindImplementation(std::make_shared<HostDock>());
   EXPECT_EQ(Describe(iface->FindMethod("list")->inputDefinition()),
             Describe(Tarn::Data::OperationInputDefinition()));
 }
 
-TEST(DockService, Records) {
-  EXPECT_EQ(Tarn::Data::TypeInfo<DockSvc::Info>::name(), kInfo);
-  EXPECT_EQ(Tarn::Data::TypeInfo<DockSvc::ListResult>::name(), kListResult);
-  EXPECT_EQ(Tarn::Data::TypeInfo<std::shared_ptr<const DockSvc::Info>>::name(),
-            "SharedPtr<com.brantel.kov.vm.dock.info>");
+TEST_F(DockService, Records) {
   ExpectMetadata<DockSvc::Info>("com.brantel.kov.vm.Dock.Info",
                                 {{"vm", "com.brantel.kov.vm.VirtualMachine"}});
   EXPECT_TRUE(Tarn::Data::TypeInfo<DockSvc::ListResult>::defaultInstance()->items.empty());
@@ -102,8 +96,7 @@ TEST(DockService, Records) {
   EXPECT_TRUE(ValidationIds(*Items({Item("a"), nullptr}), &valid).empty());
   EXPECT_FALSE(valid);
   auto odd = std::make_shared<DockSvc::Info>();
-  odd->unknownFields = Tarn::Data::StructValue::GetInstance("unknownFields");
-  odd->unknownFields->SetField("pinned", Bool(true));
+  odd->unknownFields = Unknown({{"pinned", Bool(true)}});
   EXPECT_EQ(ValidationIds(*Items({Item("a"), odd, odd}), &valid),
             std::vector<std::string>{"tarn.data.compound.field.extra"});
   EXPECT_FALSE(valid);
@@ -111,31 +104,13 @@ TEST(DockService, Records) {
   EXPECT_TRUE(valid);
 }
 
-TEST(DockService, ResourceIsRecordedForLoadOnly) {
-  auto host = std::make_shared<HostDock>();
-  auto iface = DockSvc::AsyncServiceBinder::BindImplementation(host);
-  struct Case {
-    const char* wire;
-    Tarn::Data::DataValuePtr input;
-    std::vector<std::string> resources;
-  };
-  const std::vector<Case> cases = {
-      {"load", Input({{"vm", Str("vm-5")}}), {MachineResource("vm-5")}},
-      {"list", Input({}), {}},
-  };
-  for (auto& c : cases) {
-    SCOPED_TRACE(c.wire);
-    auto activation = AsyncActivation::GetInstance();
-    auto answer = Invoke(*iface, c.wire, c.input, activation);
-    ASSERT_TRUE(answer.succeeded()) << answer.errorName();
-    EXPECT_EQ(activation->resourceIds(), c.resources);
-    EXPECT_EQ(host->resources.back(), c.resources);
-  }
+TEST_F(DockService, ResourceIsRecordedForLoadOnly) {
+  ExpectAnswered(*iface, *host, "load", Input({{"vm", Str("vm-5")}}), {MachineResource("vm-5")});
+  ExpectAnswered(*iface, *host, "list", Input({}), {});
+  EXPECT_EQ(host->calls, (std::vector<std::string>{"load", "list"}));
 }
 
-TEST(DockService, ListInputIsNotValidated) {
-  auto host = std::make_shared<HostDock>();
-  auto iface = DockSvc::AsyncServiceBinder::BindImplementation(host);
+TEST_F(DockService, ListInputIsNotValidated) {
   struct Case {
     const char* name;
     Tarn::Data::DataValuePtr input;
@@ -151,142 +126,118 @@ TEST(DockService, ListInputIsNotValidated) {
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const int before = host->lists;
+    host->calls.clear();
     auto answer = Invoke(*iface, "list", c.input);
     ASSERT_EQ(answer.calls, 1);
-    EXPECT_EQ(answer.succeeded(), c.reaches) << answer.errorName();
-    EXPECT_EQ(host->lists, before + (c.reaches ? 1 : 0));
-    if (!c.reaches) {
-      EXPECT_EQ(answer.errorName(), StdError("invalid_argument"));
-    }
+    EXPECT_EQ(answer.errorName(), c.reaches ? "" : StdError("invalid_argument"));
+    EXPECT_EQ(host->calls.size(), c.reaches ? 1u : 0u);
   }
 }
 
-TEST(DockService, LoadInputIsValidated) {
-  auto host = std::make_shared<HostDock>();
-  auto iface = DockSvc::AsyncServiceBinder::BindImplementation(host);
-  auto activation = AsyncActivation::GetInstance();
-  auto answer = Invoke(*iface, "load", Input({}), activation);
-  EXPECT_EQ(answer.errorName(), StdError("invalid_argument"));
-  EXPECT_TRUE(activation->resourceIds().empty());
-
-  answer = Invoke(*iface, "load", Input({{"vm", Str("vm-1")}, {"x", Int(3)}}));
-  auto messages = answer.error()->Messages();
-  ASSERT_EQ(MessageIds(messages), (std::vector<std::string>{"tarn.invoke.invalid.input",
-                                                            "tarn.data.compound.field.extra"}));
-  EXPECT_EQ(messages[0].args, std::vector<std::string>{"::Com::Brantel::Kov::Vm::DockSvc::Load"});
-  EXPECT_EQ(messages[1].args.at(0), "::Com::Brantel::Kov::Vm::DockSvc::LoadMethod::Input");
+TEST_F(DockService, LoadInputIsValidated) {
+  ExpectRefusals(*iface, "::Com::Brantel::Kov::Vm::DockSvc::",
+                 {{"without vm", "load", Input({})},
+                  {"an undeclared field",
+                   "load",
+                   Input({{"vm", Str("vm-1")}, {"x", Int(3)}}),
+                   {"Load", "LoadMethod::Input", "x"}}});
   EXPECT_TRUE(host->loads.empty());
 }
 
-TEST(DockService, ListAnswersBecomeValues) {
-  auto host = std::make_shared<HostDock>();
-  auto iface = DockSvc::AsyncServiceBinder::BindImplementation(host);
-
-  host->list = Items({Item("vm-2"), Item("vm-1")});
-  auto answer = Invoke(*iface, "list", Input({}));
-  ASSERT_TRUE(answer.succeeded()) << answer.errorName();
-  auto value = Tarn::Data::NarrowDataTypeInt<Tarn::Data::StructValue>(answer.output());
-  ASSERT_TRUE(value);
-  EXPECT_EQ(value->name(), kListResult);
-  auto items = Tarn::Data::NarrowDataTypeInt<Tarn::Data::ListValue>(Field(value, "items"));
-  ASSERT_TRUE(items);
-  EXPECT_EQ(items->kind(), 1);
-  ASSERT_EQ(items->elements().size(), 2u);
-  EXPECT_EQ(*items->elements()[0], *Struct(kInfo, {{"vm", Str("vm-2")}}));
-  EXPECT_EQ(*items->elements()[1], *Struct(kInfo, {{"vm", Str("vm-1")}}));
-
-  host->list = Items({});
-  answer = Invoke(*iface, "list", Input({}));
-  ASSERT_TRUE(answer.succeeded()) << answer.errorName();
-  EXPECT_EQ(*Field(answer.output(), "items"), *List({}));
-
-  // A null item cannot be converted: the runtime gets the internal server error.
-  host->list = Items({Item("vm-1"), nullptr});
-  answer = Invoke(*iface, "list", Input({}));
-  EXPECT_EQ(answer.errorName(), StdError("internal_server_error"));
+TEST_F(DockService, ListAnswersBecomeValues) {
+  struct Case {
+    const char* name;
+    ListPtr list;
+    Tarn::Data::DataValuePtr items;  // null: the internal server error
+  };
+  const std::vector<Case> cases = {
+      {"in the host's order", Items({Item("vm-2"), Item("vm-1")}),
+       List({Struct(kInfo, {{"vm", Str("vm-2")}}), Struct(kInfo, {{"vm", Str("vm-1")}})})},
+      {"empty", Items({}), List({})},
+      // A null item cannot be converted.
+      {"a null item", Items({Item("vm-1"), nullptr}), nullptr},
+      {"no list", nullptr, nullptr},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    host->list = c.list;
+    auto answer = Invoke(*iface, "list", Input({}));
+    if (!c.items) {
+      EXPECT_EQ(answer.errorName(), StdError("internal_server_error"));
+      continue;
+    }
+    ASSERT_TRUE(answer.succeeded()) << answer.errorName();
+    EXPECT_EQ(Text(answer.output()), Text(Struct(kListResult, {{"items", c.items}})));
+    auto items =
+        Tarn::Data::NarrowDataTypeInt<Tarn::Data::ListValue>(Field(answer.output(), "items"));
+    ASSERT_TRUE(items);
+    EXPECT_EQ(items->kind(), 1);
+  }
   Tarn::Data::DataValuePtr converted;
   Tarn::MessageList messages;
-  EXPECT_FALSE(Tarn::Data::NativeToValueAdapter::Adapt(&host->list, &converted, messages));
+  ListPtr withNull = Items({Item("vm-1"), nullptr});
+  EXPECT_FALSE(Tarn::Data::NativeToValueAdapter::Adapt(&withNull, &converted, messages));
   ASSERT_EQ(MessageIds(messages), std::vector<std::string>{"tarn.data.unset.non.optional.field"});
   EXPECT_EQ(messages[0].args, std::vector<std::string>{kInfo});
-
-  host->list = nullptr;
-  answer = Invoke(*iface, "list", Input({}));
-  EXPECT_EQ(answer.errorName(), StdError("internal_server_error"));
 }
 
-TEST(DockService, ThroughTheStub) {
-  auto host = std::make_shared<HostDock>();
+TEST_F(DockService, ThroughTheStub) {
   auto stub = LocalStub<DockSvc>(host);
   ASSERT_TRUE(stub);
 
-  Outcome<ListPtr> listed;
-  stub->List(nullptr, listed.Callback());
-  ASSERT_EQ(listed.calls, 1);
-  ASSERT_TRUE(listed.value && *listed.value) << listed.errorName();
+  auto listed = Call<ListPtr>([&](auto cb) { stub->List(nullptr, cb); });
+  ASSERT_TRUE(listed.ok() && *listed.value) << listed.errorName();
   ASSERT_EQ((*listed.value)->items.size(), 2u);
   EXPECT_EQ((*listed.value)->items[0]->vm, "vm-1");
   EXPECT_EQ((*listed.value)->items[1]->vm, "vm-2");
 
-  Outcome<Void> loaded;
-  stub->Load("vm-4", nullptr, loaded.Callback());
-  EXPECT_TRUE(loaded.value) << loaded.errorName();
+  EXPECT_TRUE(Call<Void>([&](auto cb) { stub->Load("vm-4", nullptr, cb); }).ok());
   EXPECT_EQ(host->loads, std::vector<std::string>{"vm-4"});
 
   host->failure = Errors::Unauthenticated::Create();
-  Outcome<ListPtr> refused;
-  stub->List(nullptr, refused.Callback());
-  EXPECT_EQ(refused.errorName(), StdError("unauthenticated"));
+  listed = Call<ListPtr>([&](auto cb) { stub->List(nullptr, cb); });
+  EXPECT_EQ(listed.errorName(), StdError("unauthenticated"));
   host->failure = Errors::NotFound::Create();
-  Outcome<Void> missing;
-  stub->Load("vm-5", nullptr, missing.Callback());
-  EXPECT_EQ(missing.errorName(), StdError("not_found"));
+  EXPECT_EQ(Call<Void>([&](auto cb) { stub->Load("vm-5", nullptr, cb); }).errorName(),
+            StdError("not_found"));
 }
 
-TEST(DockService, ClientSideOfList) {
+TEST_F(DockService, ClientSideOfList) {
   // The client sends what the runtime makes of a default operation input: no field at all.
   auto target = CannedTarget::Answering(Struct(kListResult, {{"items", List({})}}));
   auto stub = StubOn<DockSvc>(target);
-  Outcome<ListPtr> outcome;
-  stub.List(nullptr, outcome.Callback());
+  auto outcome = Call<ListPtr>([&](auto cb) { stub.List(nullptr, cb); });
   ASSERT_EQ(target->calls, 1);
   EXPECT_EQ(target->interfaceName, "com.brantel.kov.vm.dock");
   EXPECT_EQ(target->methodName, "list");
   EXPECT_EQ(*target->lastInput, *Input({}));
-  ASSERT_TRUE(outcome.value && *outcome.value) << outcome.errorName();
+  ASSERT_TRUE(outcome.ok() && *outcome.value) << outcome.errorName();
   EXPECT_TRUE((*outcome.value)->items.empty());
 
   struct Case {
     const char* name;
     Tarn::Data::DataValuePtr output;
-    std::string messageId;
-    std::vector<std::string> args;  // checked when not empty
+    std::vector<std::string> first;  // id and arguments of the first message; empty: any
   };
   const std::vector<Case> cases = {
       {"items as a list of strings",
        Struct(kListResult, {{"items", Texts({"vm-1"})}}),
-       "tarn.data.bad.cast2",
-       {"20", "SharedPtr<com.brantel.kov.vm.dock.info>"}},
-      {"items missing", Struct(kListResult, {}), "", {}},
-      {"an item without vm", Struct(kListResult, {{"items", List({Struct(kInfo, {})})}}), "", {}},
+       {"tarn.data.bad.cast2", "20", "SharedPtr<com.brantel.kov.vm.dock.info>"}},
+      {"items missing", Struct(kListResult, {}), {}},
+      {"an item without vm", Struct(kListResult, {{"items", List({Struct(kInfo, {})})}}), {}},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
     auto bad = CannedTarget::Answering(c.output);
     auto badStub = StubOn<DockSvc>(bad);
-    Outcome<ListPtr> got;
-    badStub.List(nullptr, got.Callback());
-    ASSERT_EQ(got.calls, 1);
+    auto got = Call<ListPtr>([&](auto cb) { badStub.List(nullptr, cb); });
     EXPECT_EQ(got.errorName(), "invalid_argument");
     EXPECT_FALSE(got.value);
-    auto messages = got.error->Messages();
-    ASSERT_FALSE(messages.empty());
-    if (!c.messageId.empty()) {
-      EXPECT_EQ(messages[0].id, c.messageId);
-    }
-    if (!c.args.empty()) {
-      EXPECT_EQ(messages[0].args, c.args);
+    ASSERT_TRUE(got.error && !got.error->Messages().empty());
+    if (!c.first.empty()) {
+      auto messages = got.error->Messages();
+      EXPECT_EQ(messages[0].id, c.first[0]);
+      EXPECT_EQ(messages[0].args, std::vector<std::string>(c.first.begin() + 1, c.first.end()));
     }
   }
 }

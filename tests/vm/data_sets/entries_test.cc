@@ -1,83 +1,69 @@
+// The data set entries service: its shape, the resource each operation records, values and
+// ordered key sets in both directions, refused inputs, and calls through its stub.
 #include "vm/data_sets/entries.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "tests/vm/definition_test_util.h"
 #include "tests/vm/service_test_util.h"
 
 namespace {
 
 using Com::Brantel::Kov::Vm::DataSets::EntriesSvc;
-using ServiceTest::Input;
-using ServiceTest::MessageIds;
-using ServiceTest::Str;
-using ServiceTest::Texts;
 using Tarn::Core::AsyncActivation;
+using namespace ServiceTest;  // NOLINT(build/namespaces)
+namespace Errors = ::Com::Brantel::Tarn::Std::Errors;
+using Keys = std::set<std::string>;
 
-constexpr const char kVm1[] = "com.brantel.kov.vm.VirtualMachine.vm-1";
+constexpr char kService[] = "com.brantel.kov.vm.data_sets.entries";
+const std::vector<std::string> kVm1 = {MachineResource("vm-1")};
 
-class FakeEntries : public EntriesSvc::AsyncServiceInterface {
+class FakeEntries : public EntriesSvc::AsyncServiceInterface, public Recorder {
  public:
   void Set(const std::string& vm, const std::string& dataSet, const std::string& key,
            const std::string& value, const std::shared_ptr<AsyncActivation>& activation,
            const EntriesSvc::SetMethod::ResultCbType& result) override {
-    Record("set", vm, dataSet, activation);
-    lastKey = key;
+    Seen("set", vm, dataSet, key, activation);
     lastValue = value;
-    answerVoid(result);
+    Answer(result, Tarn::Void());
   }
   void Get(const std::string& vm, const std::string& dataSet, const std::string& key,
            const std::shared_ptr<AsyncActivation>& activation,
            const EntriesSvc::GetMethod::ResultCbType& result) override {
-    Record("get", vm, dataSet, activation);
-    lastKey = key;
-    answerGet(result);
+    Seen("get", vm, dataSet, key, activation);
+    Answer(result, value);
   }
   void Delete(const std::string& vm, const std::string& dataSet, const std::string& key,
               const std::shared_ptr<AsyncActivation>& activation,
               const EntriesSvc::DeleteMethod::ResultCbType& result) override {
-    Record("delete", vm, dataSet, activation);
-    lastKey = key;
-    answerVoid(result);
+    Seen("delete", vm, dataSet, key, activation);
+    Answer(result, Tarn::Void());
   }
   void List(const std::string& vm, const std::string& dataSet,
             const std::shared_ptr<AsyncActivation>& activation,
             const EntriesSvc::ListMethod::ResultCbType& result) override {
-    Record("list", vm, dataSet, activation);
-    answerList(result);
+    Seen("list", vm, dataSet, lastKey, activation);
+    Answer(result, keys);
   }
 
-  std::vector<std::string> calls;
-  std::vector<std::string> resourcesSeen;
+  std::string value = "blue";
+  Keys keys = {"zeta", "Alpha", "alpha", "beta"};
   std::string lastVm;
   std::string lastDataSet;
   std::string lastKey;
   std::string lastValue;
 
-  // Answers set and delete.
-  std::function<void(const Tarn::AsyncResult<Tarn::Void>&)> answerVoid =
-      [](const Tarn::AsyncResult<Tarn::Void>& r) { r(Tarn::Void()); };
-  std::function<void(const EntriesSvc::GetMethod::ResultCbType&)> answerGet =
-      [](const EntriesSvc::GetMethod::ResultCbType& r) { r(std::string("blue")); };
-  std::function<void(const EntriesSvc::ListMethod::ResultCbType&)> answerList =
-      [](const EntriesSvc::ListMethod::ResultCbType& r) {
-        std::set<std::string> keys;
-        for (const char* k : {"zeta", "Alpha", "alpha", "beta"}) keys.insert(k);
-        r(keys);
-      };
-
  private:
-  void Record(const char* op, const std::string& vm, const std::string& dataSet,
-              const std::shared_ptr<AsyncActivation>& activation) {
-    calls.push_back(op);
+  void Seen(const char* op, const std::string& vm, const std::string& dataSet,
+            const std::string& key, const std::shared_ptr<AsyncActivation>& activation) {
+    Record(op, activation);
     lastVm = vm;
     lastDataSet = dataSet;
-    resourcesSeen = activation->resourceIds();
+    lastKey = key;
   }
 };
 
@@ -88,97 +74,66 @@ class EntriesTest : public ::testing::Test {
       EntriesSvc::AsyncServiceBinder::BindImplementation(impl);
 };
 
-Tarn::Data::DataValuePtr KeyInput(const std::string& key) {
-  return Input({{"vm", Str("vm-1")}, {"data_set", Str("ds-1")}, {"key", Str(key)}});
+// An input naming vm-1 and ds-1, with `more` fields.
+std::shared_ptr<Tarn::Data::StructValue> EntryInput(const Fields& more = {}) {
+  auto input = Input({{"vm", Str("vm-1")}, {"data_set", Str("ds-1")}});
+  for (auto& f : more) input->SetField(f.first, f.second);
+  return input;
 }
 
-TEST_F(EntriesTest, ServiceIdSlotsAndErrorOrders) {
-  EXPECT_EQ(Tarn::Data::TypeInfo<EntriesSvc::AsyncServiceInterface>::name(),
-            "com.brantel.kov.vm.data_sets.entries");
-  EXPECT_EQ(iface->identifier()->name(), "com.brantel.kov.vm.data_sets.entries");
-  EXPECT_EQ(ServiceTest::MethodNames(*iface),
-            (std::vector<std::string>{"set", "get", "delete", "list"}));
+TEST_F(EntriesTest, ShapeSeenByTheRuntime) {
   const std::vector<std::string> getErrors{"error", "not_found", "service_unavailable",
                                            "unauthorized", "unsupported"};
-  const std::vector<std::vector<std::string>> expected{
-      {"error", "invalid_argument", "not_allowed_in_current_state", "not_found",
-       "service_unavailable", "unable_to_allocate_resource", "unauthorized", "unsupported"},
-      getErrors,
-      {"error", "not_allowed_in_current_state", "not_found", "service_unavailable", "unauthorized",
-       "unsupported"},
-      getErrors,
-  };
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(ServiceTest::ErrorNames(iface->methods()[i]->errorDefinitions()),
-              DefinitionTest::StdErrors(expected[i]))
-        << iface->methods()[i]->methodName();
-  }
-}
-
-TEST_F(EntriesTest, Definitions) {
-  using Tarn::Data::DataType;
-  EXPECT_EQ(DefinitionTest::FieldNames(EntriesSvc::SetMethod::inputDef()),
-            (std::vector<std::string>{"data_set", "key", "value", "vm"}));
-  EXPECT_EQ(DefinitionTest::FieldNames(EntriesSvc::ListMethod::inputDef()),
-            (std::vector<std::string>{"data_set", "vm"}));
   // "get" and "delete" take the same three strings.
-  auto get = EntriesSvc::GetMethod::inputDef();
-  EXPECT_EQ(DefinitionTest::FieldNames(get), (std::vector<std::string>{"data_set", "key", "vm"}));
-  EXPECT_EQ(get->ToString(), EntriesSvc::DeleteMethod::inputDef()->ToString());
-  for (auto& f : DefinitionTest::FieldNames(EntriesSvc::SetMethod::inputDef())) {
-    EXPECT_EQ(DefinitionTest::FieldDef(EntriesSvc::SetMethod::inputDef(), f)->GetType(),
-              DataType::STRING)
-        << f;
-  }
-  EXPECT_EQ(EntriesSvc::SetMethod::outputDef()->GetType(), DataType::VOID);
-  EXPECT_EQ(EntriesSvc::GetMethod::outputDef()->GetType(), DataType::STRING);
-  EXPECT_EQ(EntriesSvc::DeleteMethod::outputDef()->GetType(), DataType::VOID);
-  // A set is defined as a list of its elements.
-  auto list = EntriesSvc::ListMethod::outputDef();
-  ASSERT_EQ(list->GetType(), DataType::LIST);
-  EXPECT_EQ(static_cast<const Tarn::Data::ListDefinition&>(*list).element()->GetType(),
-            DataType::STRING);
-  EXPECT_STREQ(EntriesSvc::SetMethod::Input::nativeName,
-               "::Com::Brantel::Kov::Vm::DataSets::EntriesSvc::SetMethod::Input");
-  EXPECT_EQ(Tarn::Data::TypeInfo<EntriesSvc::ListMethod::Input>::name(),
-            Tarn::Data::TypeInfo<Tarn::OperationInput>::name());
+  const std::string keyInput =
+      "struct com.brantel.tarn.operation_input {data_set: string, key: string, vm: string}";
+  ExpectShape<EntriesSvc>(
+      impl, kService,
+      {
+          {"set",
+           {"error", "invalid_argument", "not_allowed_in_current_state", "not_found",
+            "service_unavailable", "unable_to_allocate_resource", "unauthorized", "unsupported"},
+           "struct com.brantel.tarn.operation_input {data_set: string, key: string, value: string, "
+           "vm: string}",
+           "void"},
+          {"get", getErrors, keyInput, "string"},
+          {"delete",
+           {"error", "not_allowed_in_current_state", "not_found", "service_unavailable",
+            "unauthorized", "unsupported"},
+           keyInput,
+           "void"},
+          // A set is defined as a list of its elements.
+          {"list", getErrors,
+           "struct com.brantel.tarn.operation_input {data_set: string, vm: string}",
+           "list<string>"},
+      });
 }
 
 TEST_F(EntriesTest, EveryOperationRecordsTheMachineFirst) {
-  const Tarn::Data::DataValuePtr inputs[] = {
-      Input({{"vm", Str("vm-1")},
-             {"data_set", Str("ds-1")},
-             {"key", Str("colour")},
-             {"value", Str("red")}}),
-      KeyInput("colour"),
-      KeyInput("colour"),
-      Input({{"vm", Str("vm-1")}, {"data_set", Str("ds-1")}}),
+  const std::vector<std::pair<const char*, Tarn::Data::DataValuePtr>> inputs = {
+      {"set", EntryInput({{"key", Str("colour")}, {"value", Str("red")}})},
+      {"get", EntryInput({{"key", Str("colour")}})},
+      {"delete", EntryInput({{"key", Str("colour")}})},
+      {"list", EntryInput()},
   };
-  const char* const ops[] = {"set", "get", "delete", "list"};
-  for (std::size_t i = 0; i < 4; ++i) {
-    auto activation = AsyncActivation::GetInstance();
-    auto answer = ServiceTest::Invoke(*iface, ops[i], inputs[i], activation);
-    ASSERT_FALSE(answer.error()) << ops[i] << ": " << answer.error()->ToString();
-    EXPECT_EQ(impl->calls.back(), ops[i]);
-    EXPECT_EQ(impl->resourcesSeen, std::vector<std::string>{kVm1}) << ops[i];
-    EXPECT_EQ(activation->resourceIds(), std::vector<std::string>{kVm1}) << ops[i];
+  for (auto& [wire, input] : inputs) {
+    SCOPED_TRACE(wire);
+    ExpectAnswered(*iface, *impl, wire, input, kVm1);
+    EXPECT_EQ(impl->calls.back(), wire);
     EXPECT_EQ(impl->lastDataSet, "ds-1");
+    EXPECT_EQ(impl->lastKey, "colour");
   }
-  EXPECT_EQ(impl->lastKey, "colour");
   EXPECT_EQ(impl->lastValue, "red");
 }
 
 TEST_F(EntriesTest, Answers) {
   // "set" and "delete" complete with the void value.
-  auto answer = ServiceTest::Invoke(*iface, "delete", KeyInput("k"));
-  ASSERT_FALSE(answer.error());
+  auto answer = Invoke(*iface, "delete", EntryInput({{"key", Str("k")}}));
   EXPECT_EQ(answer.output()->GetType(), Tarn::Data::DataType::VOID);
-
   for (const std::string value : {"blue", "", " spaced ", "line\nbreak"}) {
-    impl->answerGet = [value](const EntriesSvc::GetMethod::ResultCbType& r) { r(value); };
-    answer = ServiceTest::Invoke(*iface, "get", KeyInput("k"));
-    ASSERT_FALSE(answer.error()) << value;
-    EXPECT_TRUE(answer.output()->Equals(*Str(value))) << answer.output()->ToString();
+    impl->value = value;
+    EXPECT_EQ(Text(Invoke(*iface, "get", EntryInput({{"key", Str("k")}})).output()),
+              Text(Str(value)));
   }
 }
 
@@ -187,7 +142,7 @@ TEST_F(EntriesTest, ListIsAscendingWhateverTheInsertionOrder) {
     std::vector<std::string> inserted;
     std::vector<std::string> expected;
   };
-  const Case cases[] = {
+  const std::vector<Case> cases = {
       {{}, {}},
       {{"b", "a"}, {"a", "b"}},
       {{"a", "b"}, {"a", "b"}},
@@ -196,14 +151,8 @@ TEST_F(EntriesTest, ListIsAscendingWhateverTheInsertionOrder) {
       {{"k", "k"}, {"k"}},
   };
   for (const Case& c : cases) {
-    impl->answerList = [&c](const EntriesSvc::ListMethod::ResultCbType& r) {
-      std::set<std::string> keys;
-      for (auto& k : c.inserted) keys.insert(k);
-      r(keys);
-    };
-    auto answer =
-        ServiceTest::Invoke(*iface, "list", Input({{"vm", Str("vm-1")}, {"data_set", Str("d")}}));
-    ASSERT_FALSE(answer.error()) << answer.error()->ToString();
+    impl->keys = Keys(c.inserted.begin(), c.inserted.end());
+    auto answer = Invoke(*iface, "list", EntryInput());
     ASSERT_EQ(answer.output()->GetType(), Tarn::Data::DataType::LIST_STRING);
     EXPECT_EQ(static_cast<const Tarn::Data::ListValueString&>(*answer.output()).elements(),
               c.expected);
@@ -211,207 +160,149 @@ TEST_F(EntriesTest, ListIsAscendingWhateverTheInsertionOrder) {
 }
 
 TEST_F(EntriesTest, RejectedInputsNeverReachTheImplementation) {
-  struct Case {
-    const char* name;
-    const char* op;
-    Tarn::Data::DataValuePtr input;
-    const char* operation;  // null: rejected by the input definition
-    const char* record;
-  };
-  const Case cases[] = {
-      {"set without value", "set", KeyInput("k"), nullptr, nullptr},
-      {"set with a number value", "set",
-       Input({{"vm", Str("vm-1")},
-              {"data_set", Str("d")},
-              {"key", Str("k")},
-              {"value", ServiceTest::Int(3)}}),
-       nullptr, nullptr},
-      {"set with an undeclared field", "set",
-       Input({{"vm", Str("vm-1")},
-              {"data_set", Str("d")},
-              {"key", Str("k")},
-              {"value", Str("v")},
-              {"ttl", ServiceTest::Int(60)}}),
-       "::Com::Brantel::Kov::Vm::DataSets::EntriesSvc::Set",
-       "::Com::Brantel::Kov::Vm::DataSets::EntriesSvc::SetMethod::Input"},
-      {"get without key", "get", Input({{"vm", Str("vm-1")}, {"data_set", Str("d")}}), nullptr,
-       nullptr},
-      {"delete with an undeclared field", "delete",
-       Input({{"vm", Str("vm-1")}, {"data_set", Str("d")}, {"key", Str("k")}, {"value", Str("v")}}),
-       "::Com::Brantel::Kov::Vm::DataSets::EntriesSvc::Delete",
-       "::Com::Brantel::Kov::Vm::DataSets::EntriesSvc::DeleteMethod::Input"},
-      {"list with an undeclared field", "list",
-       Input({{"vm", Str("vm-1")}, {"data_set", Str("d")}, {"key", Str("k")}}),
-       "::Com::Brantel::Kov::Vm::DataSets::EntriesSvc::List",
-       "::Com::Brantel::Kov::Vm::DataSets::EntriesSvc::ListMethod::Input"},
-      {"list given a string", "list", Str("vm-1"), nullptr, nullptr},
-  };
-  for (const Case& c : cases) {
-    auto activation = AsyncActivation::GetInstance();
-    auto answer = ServiceTest::Invoke(*iface, c.op, c.input, activation);
-    ASSERT_EQ(answer.calls, 1) << c.name;
-    EXPECT_EQ(answer.errorName(), "com.brantel.tarn.std.errors.invalid_argument") << c.name;
-    if (c.operation) {
-      auto messages = answer.error()->Messages();
-      ASSERT_EQ(messages.size(), 2u) << c.name;
-      EXPECT_EQ(messages[0].id, "tarn.invoke.invalid.input");
-      EXPECT_EQ(messages[0].args, std::vector<std::string>{c.operation});
-      EXPECT_EQ(messages[1].id, "tarn.data.compound.field.extra");
-      EXPECT_EQ(messages[1].args.at(0), c.record);
-    }
-    EXPECT_TRUE(activation->resourceIds().empty()) << c.name;
-  }
+  ExpectRefusals(
+      *iface, "::Com::Brantel::Kov::Vm::DataSets::EntriesSvc::",
+      {
+          {"set without value", "set", EntryInput({{"key", Str("k")}})},
+          {"set with a number value", "set", EntryInput({{"key", Str("k")}, {"value", Int(3)}})},
+          {"set with an undeclared field",
+           "set",
+           EntryInput({{"key", Str("k")}, {"value", Str("v")}, {"ttl", Int(60)}}),
+           {"Set", "SetMethod::Input", "ttl"}},
+          {"get without key", "get", EntryInput()},
+          {"delete with an undeclared field",
+           "delete",
+           EntryInput({{"key", Str("k")}, {"value", Str("v")}}),
+           {"Delete", "DeleteMethod::Input", "value"}},
+          {"list with an undeclared field",
+           "list",
+           EntryInput({{"key", Str("k")}}),
+           {"List", "ListMethod::Input", "key"}},
+          {"list given a string", "list", Str("vm-1")},
+      });
   EXPECT_TRUE(impl->calls.empty());
 }
 
 TEST_F(EntriesTest, UndeclaredErrorsBecomeInternalErrors) {
-  // "invalid_argument" may always pass; "resource_busy" is no error of "set".
-  impl->answerVoid = [](const Tarn::AsyncResult<Tarn::Void>& r) {
-    r.error(Com::Brantel::Tarn::Std::Errors::ResourceBusy::Create());
+  struct Case {
+    const char* wire;
+    Tarn::Data::ErrorValuePtr error;
+    const char* delivered;
   };
-  auto answer = ServiceTest::Invoke(
-      *iface, "set",
-      Input({{"vm", Str("vm-1")}, {"data_set", Str("d")}, {"key", Str("k")}, {"value", Str("v")}}));
-  EXPECT_EQ(answer.errorName(), "com.brantel.tarn.std.errors.internal_server_error");
-
-  // "invalid_argument" is an error of "set" but not of "delete"; the runtime's own pass anyway.
-  impl->answerVoid = [](const Tarn::AsyncResult<Tarn::Void>& r) {
-    r.error(Com::Brantel::Tarn::Std::Errors::NotAllowedInCurrentState::Create());
+  const std::vector<Case> cases = {
+      // "resource_busy" is no error of "set".
+      {"set", Errors::ResourceBusy::Create(), "internal_server_error"},
+      {"delete", Errors::NotAllowedInCurrentState::Create(), "not_allowed_in_current_state"},
+      {"get", Errors::NotAllowedInCurrentState::Create(), "internal_server_error"},
   };
-  answer = ServiceTest::Invoke(*iface, "delete", KeyInput("k"));
-  EXPECT_EQ(answer.errorName(), "com.brantel.tarn.std.errors.not_allowed_in_current_state");
-  impl->answerGet = [](const EntriesSvc::GetMethod::ResultCbType& r) {
-    r.error(Com::Brantel::Tarn::Std::Errors::NotAllowedInCurrentState::Create());
-  };
-  answer = ServiceTest::Invoke(*iface, "get", KeyInput("k"));
-  EXPECT_EQ(answer.errorName(), "com.brantel.tarn.std.errors.internal_server_error");
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.wire);
+    impl->failure = c.error;
+    auto input = EntryInput({{"key", Str("k")}});
+    if (std::string(c.wire) == "set") input->SetField("value", Str("v"));
+    EXPECT_EQ(Invoke(*iface, c.wire, input).errorName(), StdError(c.delivered));
+  }
 }
 
 // --- end to end through the stub --------------------------------------------------------------
 
 class EntriesClientTest : public EntriesTest {
  protected:
-  std::unique_ptr<EntriesSvc::AsyncServiceStub> stub = ServiceTest::LocalStub<EntriesSvc>(impl);
+  std::unique_ptr<EntriesSvc::AsyncServiceStub> stub = LocalStub<EntriesSvc>(impl);
 };
 
-TEST_F(EntriesClientTest, SetAndDeleteAnswerAndFailure) {
-  ServiceTest::Outcome<Tarn::Void> set;
-  stub->Set("vm-1", "ds-1", "colour", "", nullptr, set.Callback());
-  ASSERT_FALSE(set.error) << set.error->ToString();
-  EXPECT_TRUE(set.value);
+TEST_F(EntriesClientTest, AnswersAndFailures) {
+  EXPECT_TRUE(Call<Tarn::Void>([&](auto cb) {
+                stub->Set("vm-1", "ds-1", "colour", "", nullptr, cb);
+              }).ok());
   EXPECT_EQ(impl->lastKey, "colour");
   EXPECT_EQ(impl->lastValue, "");
-  EXPECT_EQ(impl->resourcesSeen, std::vector<std::string>{kVm1});
-
-  ServiceTest::Outcome<Tarn::Void> del;
-  stub->Delete("vm-1", "ds-1", "colour", nullptr, del.Callback());
-  ASSERT_FALSE(del.error) << del.error->ToString();
-  EXPECT_TRUE(del.value);
+  EXPECT_EQ(impl->resourcesSeen, kVm1);
+  EXPECT_TRUE(
+      Call<Tarn::Void>([&](auto cb) { stub->Delete("vm-1", "ds-1", "colour", nullptr, cb); }).ok());
   EXPECT_EQ(impl->calls, (std::vector<std::string>{"set", "delete"}));
+  for (const std::string value : {"blue", ""}) {
+    impl->value = value;
+    auto got =
+        Call<std::string>([&](auto cb) { stub->Get("vm-1", "ds-1", "colour", nullptr, cb); });
+    ASSERT_TRUE(got.ok()) << got.errorName();
+    EXPECT_EQ(*got.value, value);
+  }
+  auto listed = Call<Keys>([&](auto cb) { stub->List("vm-1", "ds-1", nullptr, cb); });
+  ASSERT_TRUE(listed.ok()) << listed.errorName();
+  EXPECT_EQ(*listed.value, (Keys{"Alpha", "alpha", "beta", "zeta"}));
 
-  impl->answerVoid = [](const Tarn::AsyncResult<Tarn::Void>& r) {
-    r.error(Com::Brantel::Tarn::Std::Errors::NotFound::Create());
-  };
-  ServiceTest::Outcome<Tarn::Void> setFailed;
-  stub->Set("vm-1", "ds-1", "colour", "red", nullptr, setFailed.Callback());
-  EXPECT_EQ(setFailed.errorName(), "com.brantel.tarn.std.errors.not_found");
-  ServiceTest::Outcome<Tarn::Void> delFailed;
-  stub->Delete("vm-1", "ds-1", "colour", nullptr, delFailed.Callback());
-  EXPECT_EQ(delFailed.errorName(), "com.brantel.tarn.std.errors.not_found");
-}
-
-TEST_F(EntriesClientTest, GetAnswerAndFailure) {
-  ServiceTest::Outcome<std::string> ok;
-  stub->Get("vm-1", "ds-1", "colour", nullptr, ok.Callback());
-  ASSERT_FALSE(ok.error) << ok.error->ToString();
-  EXPECT_EQ(*ok.value, "blue");
-
-  impl->answerGet = [](const EntriesSvc::GetMethod::ResultCbType& r) { r(std::string()); };
-  ServiceTest::Outcome<std::string> empty;
-  stub->Get("vm-1", "ds-1", "colour", nullptr, empty.Callback());
-  ASSERT_FALSE(empty.error);
-  ASSERT_TRUE(empty.value);
-  EXPECT_EQ(*empty.value, "");
-
-  impl->answerGet = [](const EntriesSvc::GetMethod::ResultCbType& r) {
-    r.error(Com::Brantel::Tarn::Std::Errors::Unauthorized::Create());
-  };
-  ServiceTest::Outcome<std::string> failed;
-  stub->Get("vm-1", "ds-1", "colour", nullptr, failed.Callback());
-  EXPECT_EQ(failed.errorName(), "com.brantel.tarn.std.errors.unauthorized");
-}
-
-TEST_F(EntriesClientTest, ListAnswerAndFailure) {
-  ServiceTest::Outcome<std::set<std::string>> ok;
-  stub->List("vm-1", "ds-1", nullptr, ok.Callback());
-  ASSERT_FALSE(ok.error) << ok.error->ToString();
-  EXPECT_EQ(*ok.value, (std::set<std::string>{"Alpha", "alpha", "beta", "zeta"}));
-
-  impl->answerList = [](const EntriesSvc::ListMethod::ResultCbType& r) {
-    r.error(Com::Brantel::Tarn::Std::Errors::ServiceUnavailable::Create());
-  };
-  ServiceTest::Outcome<std::set<std::string>> failed;
-  stub->List("vm-1", "ds-1", nullptr, failed.Callback());
-  EXPECT_EQ(failed.errorName(), "com.brantel.tarn.std.errors.service_unavailable");
+  impl->failure = Errors::NotFound::Create();
+  EXPECT_EQ(Call<Tarn::Void>([&](auto cb) {
+              stub->Set("vm-1", "ds-1", "colour", "red", nullptr, cb);
+            }).errorName(),
+            StdError("not_found"));
+  EXPECT_EQ(Call<Tarn::Void>([&](auto cb) {
+              stub->Delete("vm-1", "ds-1", "colour", nullptr, cb);
+            }).errorName(),
+            StdError("not_found"));
+  impl->failure = Errors::Unauthorized::Create();
+  EXPECT_EQ(Call<std::string>([&](auto cb) {
+              stub->Get("vm-1", "ds-1", "colour", nullptr, cb);
+            }).errorName(),
+            StdError("unauthorized"));
+  impl->failure = Errors::ServiceUnavailable::Create();
+  EXPECT_EQ(Call<Keys>([&](auto cb) { stub->List("vm-1", "ds-1", nullptr, cb); }).errorName(),
+            StdError("service_unavailable"));
 }
 
 TEST(EntriesClient, AnswerConversions) {
   struct Case {
     const char* name;
     Tarn::Data::DataValuePtr output;
-    std::set<std::string> keys;
-    std::vector<std::string> ids;  // non-empty: the "invalid_argument" error with these messages
+    Keys keys;
+    std::string id;  // set: the "invalid_argument" error with this message
   };
-  const Case cases[] = {
-      {"list of strings", Texts({"b", "a"}), {"a", "b"}, {}},
-      {"empty list", Texts({}), {}, {}},
-      {"empty text", Str(""), {}, {}},
-      {"one text", Str("only"), {"only"}, {}},
-      {"generic list", ServiceTest::List({Str("x"), Str("y")}), {"x", "y"}, {}},
-      {"repeated key", Texts({"a", "b", "a"}), {}, {"tarn.data.duplicate.set.element"}},
+  const std::vector<Case> cases = {
+      {"list of strings", Texts({"b", "a"}), {"a", "b"}, ""},
+      {"empty list", Texts({}), {}, ""},
+      {"empty text", Str(""), {}, ""},
+      {"one text", Str("only"), {"only"}, ""},
+      {"generic list", List({Str("x"), Str("y")}), {"x", "y"}, ""},
+      {"repeated key", Texts({"a", "b", "a"}), {}, "tarn.data.duplicate.set.element"},
       {"repeated key in a generic list",
-       ServiceTest::List({Str("x"), Str("x")}),
+       List({Str("x"), Str("x")}),
        {},
-       {"tarn.data.duplicate.set.element"}},
-      {"a number", ServiceTest::Int(3), {}, {"tarn.data.invalid.type"}},
+       "tarn.data.duplicate.set.element"},
+      {"a number", Int(3), {}, "tarn.data.invalid.type"},
   };
   for (const Case& c : cases) {
-    auto target = ServiceTest::CannedTarget::Answering(c.output);
-    auto stub = ServiceTest::StubOn<EntriesSvc>(target);
-    ServiceTest::Outcome<std::set<std::string>> out;
-    stub.List("vm-1", "ds-1", nullptr, out.Callback());
-    ASSERT_EQ(out.calls, 1) << c.name;
-    EXPECT_EQ(target->interfaceName, "com.brantel.kov.vm.data_sets.entries");
+    SCOPED_TRACE(c.name);
+    auto target = CannedTarget::Answering(c.output);
+    auto stub = StubOn<EntriesSvc>(target);
+    auto out = Call<Keys>([&](auto cb) { stub.List("vm-1", "ds-1", nullptr, cb); });
+    EXPECT_EQ(target->interfaceName, kService);
     EXPECT_EQ(target->methodName, "list");
-    if (c.ids.empty()) {
-      ASSERT_FALSE(out.error) << c.name << ": " << out.error->ToString();
-      EXPECT_EQ(*out.value, c.keys) << c.name;
+    if (c.id.empty()) {
+      ASSERT_TRUE(out.ok()) << Text(out.error);
+      EXPECT_EQ(*out.value, c.keys);
     } else {
-      EXPECT_FALSE(out.value) << c.name;
+      EXPECT_FALSE(out.value);
       // The short error name: the client's own conversion failed.
-      EXPECT_EQ(out.errorName(), "invalid_argument") << c.name;
-      EXPECT_EQ(MessageIds(out.error), c.ids) << c.name;
+      EXPECT_EQ(out.errorName(), "invalid_argument");
+      EXPECT_EQ(MessageIds(out.error), std::vector<std::string>{c.id});
     }
   }
-
-  auto target = ServiceTest::CannedTarget::Answering(Texts({"a", "b", "a"}));
-  auto stub = ServiceTest::StubOn<EntriesSvc>(target);
-  ServiceTest::Outcome<std::set<std::string>> out;
-  stub.List("vm-1", "ds-1", nullptr, out.Callback());
+  auto target = CannedTarget::Answering(Texts({"a", "b", "a"}));
+  auto stub = StubOn<EntriesSvc>(target);
+  auto out = Call<Keys>([&](auto cb) { stub.List("vm-1", "ds-1", nullptr, cb); });
   ASSERT_TRUE(out.error);
   EXPECT_EQ(out.error->Messages().at(0).args, std::vector<std::string>{"a"});
 }
 
 TEST(EntriesClient, StubSendsEveryFieldUnderItsWireName) {
-  auto target = ServiceTest::CannedTarget::Answering(Str(""));
-  auto stub = ServiceTest::StubOn<EntriesSvc>(target);
-  ServiceTest::Outcome<std::string> out;
-  stub.Get("vm-1", "ds-1", "colour", nullptr, out.Callback());
-  ASSERT_FALSE(out.error);
+  auto target = CannedTarget::Answering(Str(""));
+  auto stub = StubOn<EntriesSvc>(target);
+  auto out = Call<std::string>([&](auto cb) { stub.Get("vm-1", "ds-1", "colour", nullptr, cb); });
+  ASSERT_TRUE(out.ok());
   EXPECT_EQ(*out.value, "");
   EXPECT_EQ(target->methodName, "get");
-  auto expected = Input({{"vm", Str("vm-1")}, {"data_set", Str("ds-1")}, {"key", Str("colour")}});
-  EXPECT_TRUE(target->lastInput->Equals(*expected)) << target->lastInput->ToString();
+  EXPECT_EQ(Text(target->lastInput), Text(EntryInput({{"key", Str("colour")}})));
 }
 
 }  // namespace

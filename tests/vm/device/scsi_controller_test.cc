@@ -1,46 +1,40 @@
+// The SCSI controller service: its shape with the machine under "vm_id", its own adapter type
+// table, and calls through its stub.
 #include "vm/device/scsi_controller.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <vector>
 
-#include "tests/vm/definition_test_util.h"
 #include "tests/vm/service_test_util.h"
 #include "vm/device/sata_controller.h"
 
 namespace {
 
 using Com::Brantel::Kov::Vm::Device::ScsiControllerSvc;
-using ServiceTest::Input;
-using ServiceTest::Int;
-using ServiceTest::MessageIds;
-using ServiceTest::Str;
 using Tarn::Core::AsyncActivation;
+using namespace ServiceTest;  // NOLINT(build/namespaces)
+namespace Errors = ::Com::Brantel::Tarn::Std::Errors;
 using HbaType = ScsiControllerSvc::HbaType;
 
-class FakeScsi : public ScsiControllerSvc::AsyncServiceInterface {
+class FakeScsi : public ScsiControllerSvc::AsyncServiceInterface, public Recorder {
  public:
   void Add(const std::string& vmId, const HbaType& hbaType, const std::int64_t& controllerNumber,
            const std::shared_ptr<AsyncActivation>& activation,
            const ScsiControllerSvc::AddMethod::ResultCbType& result) override {
-    ++calls;
-    resourcesSeen = activation->resourceIds();
+    Record("add", activation);
     lastVmId = vmId;
     lastHba = hbaType;
     lastNumber = controllerNumber;
-    answer(result);
+    Answer(result, Tarn::Void());
   }
 
-  int calls = 0;
-  std::vector<std::string> resourcesSeen;
   std::string lastVmId;
   HbaType lastHba;
   std::int64_t lastNumber = -1;
-  std::function<void(const ScsiControllerSvc::AddMethod::ResultCbType&)> answer =
-      [](const ScsiControllerSvc::AddMethod::ResultCbType& r) { r(Tarn::Void()); };
 };
 
 class ScsiTest : public ::testing::Test {
@@ -50,130 +44,85 @@ class ScsiTest : public ::testing::Test {
       ScsiControllerSvc::AsyncServiceBinder::BindImplementation(impl);
 };
 
-Tarn::Data::DataValuePtr AddInput(const std::string& vmField, const std::string& hba) {
-  return Input({{vmField, Str("vm-8")}, {"hba_type", Str(hba)}, {"controller_number", Int(1)}});
+std::shared_ptr<Tarn::Data::StructValue> AddInput(const std::string& hba) {
+  return Input({{"vm_id", Str("vm-8")}, {"hba_type", Str(hba)}, {"controller_number", Int(1)}});
 }
 
-TEST_F(ScsiTest, ServiceIdOperationAndErrors) {
-  EXPECT_EQ(Tarn::Data::TypeInfo<ScsiControllerSvc::AsyncServiceInterface>::name(),
-            "com.brantel.kov.vm.device.scsi_controller");
-  EXPECT_EQ(iface->identifier()->name(), "com.brantel.kov.vm.device.scsi_controller");
-  EXPECT_EQ(ServiceTest::MethodNames(*iface), std::vector<std::string>{"add"});
-  EXPECT_EQ(ServiceTest::ErrorNames(iface->methods()[0]->errorDefinitions()),
-            DefinitionTest::StdErrors(
-                {"not_found", "not_allowed_in_current_state", "already_exists", "error"}));
-  EXPECT_EQ(DefinitionTest::FieldNames(ScsiControllerSvc::AddMethod::inputDef()),
-            (std::vector<std::string>{"controller_number", "hba_type", "vm_id"}));
-  EXPECT_EQ(ScsiControllerSvc::AddMethod::outputDef()->GetType(), Tarn::Data::DataType::VOID);
-  EXPECT_STREQ(ScsiControllerSvc::AddMethod::Input::nativeName,
-               "::Com::Brantel::Kov::Vm::Device::ScsiControllerSvc::AddMethod::Input");
+TEST_F(ScsiTest, ShapeSeenByTheRuntime) {
+  ExpectShape<ScsiControllerSvc>(
+      impl, "com.brantel.kov.vm.device.scsi_controller",
+      {{"add",
+        {"not_found", "not_allowed_in_current_state", "already_exists", "error"},
+        "struct com.brantel.tarn.operation_input {controller_number: integer, hba_type: string, "
+        "vm_id: string}",
+        "void"}});
 }
 
 TEST(ScsiHbaType, ATypeOfItsOwn) {
-  using SataHba = Com::Brantel::Kov::Vm::Device::SataControllerSvc::HbaType;
-  EXPECT_FALSE((std::is_same<HbaType, SataHba>::value));
-  EXPECT_STREQ(HbaType::typeName, "com.brantel.kov.vm.device.scsi_controller.hba_type");
-  struct Case {
-    const char* text;
-    std::int32_t index;
-  };
-  const Case cases[] = {{"LSILOGIC", 0}, {"LSISAS", 1}, {"ZSCSI", 2}, {"AHCI", 3}, {"BUSLOGIC", 3}};
-  for (const Case& c : cases) {
-    HbaType e = Tarn::EnumFromText<HbaType>(c.text);
-    EXPECT_EQ(e.number(), c.index) << c.text;
-    EXPECT_EQ(Tarn::EnumToText(e), c.text);
-  }
-  EXPECT_EQ(HbaType::_UNKNOWN, 3);
+  static_assert(
+      !std::is_same<HbaType, Com::Brantel::Kov::Vm::Device::SataControllerSvc::HbaType>::value,
+      "each service has its own adapter type");
+  ExpectEnum<HbaType>(
+      "com.brantel.kov.vm.device.scsi_controller.hba_type",
+      {{HbaType::LSILOGIC, "LSILOGIC"}, {HbaType::LSISAS, "LSISAS"}, {HbaType::ZSCSI, "ZSCSI"}},
+      {"AHCI", "BUSLOGIC", "zscsi"});
 }
 
 TEST_F(ScsiTest, AddRecordsTheMachineFromVmId) {
-  struct Case {
-    const char* hba;
-    std::int32_t index;
-  };
-  const Case cases[] = {{"ZSCSI", 2}, {"LSISAS", 1}, {"LSILOGIC", 0}, {"PVSCSI", 3}};
-  for (const Case& c : cases) {
-    auto activation = AsyncActivation::GetInstance();
-    auto answer = ServiceTest::Invoke(*iface, "add", AddInput("vm_id", c.hba), activation);
-    ASSERT_FALSE(answer.error()) << c.hba << ": " << answer.error()->ToString();
+  for (const char* hba : {"ZSCSI", "LSISAS", "LSILOGIC", "PVSCSI"}) {
+    SCOPED_TRACE(hba);
+    auto answer = ExpectAnswered(*iface, *impl, "add", AddInput(hba), {MachineResource("vm-8")});
     EXPECT_EQ(answer.output()->GetType(), Tarn::Data::DataType::VOID);
-    EXPECT_EQ(impl->lastHba.number(), c.index) << c.hba;
-    EXPECT_EQ(Tarn::EnumToText(impl->lastHba), c.hba);
+    EXPECT_TRUE(impl->lastHba == Tarn::EnumFromText<HbaType>(hba));
     EXPECT_EQ(impl->lastVmId, "vm-8");
     EXPECT_EQ(impl->lastNumber, 1);
-    EXPECT_EQ(impl->resourcesSeen,
-              std::vector<std::string>{"com.brantel.kov.vm.VirtualMachine.vm-8"});
-    EXPECT_EQ(activation->resourceIds(), impl->resourcesSeen);
   }
 }
 
 TEST_F(ScsiTest, MachineUnderVmIsAMissingField) {
-  auto activation = AsyncActivation::GetInstance();
-  auto answer = ServiceTest::Invoke(*iface, "add", AddInput("vm", "ZSCSI"), activation);
-  ASSERT_EQ(answer.calls, 1);
-  EXPECT_EQ(answer.errorName(), "com.brantel.tarn.std.errors.invalid_argument");
-  EXPECT_EQ(impl->calls, 0);
-  EXPECT_TRUE(activation->resourceIds().empty());
-
-  // Given both, "vm" is an undeclared field that the record's validation reports.
-  answer = ServiceTest::Invoke(*iface, "add",
-                               Input({{"vm_id", Str("vm-8")},
-                                      {"vm", Str("vm-8")},
-                                      {"hba_type", Str("ZSCSI")},
-                                      {"controller_number", Int(1)}}));
-  EXPECT_EQ(
-      MessageIds(answer.error()),
-      (std::vector<std::string>{"tarn.invoke.invalid.input", "tarn.data.compound.field.extra"}));
-  auto messages = answer.error()->Messages();
-  ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[0].args,
-            std::vector<std::string>{"::Com::Brantel::Kov::Vm::Device::ScsiControllerSvc::Add"});
-  EXPECT_EQ(messages[1].args[1], "vm");
-  EXPECT_EQ(impl->calls, 0);
-}
-
-TEST_F(ScsiTest, UndeclaredErrorsBecomeInternalErrors) {
-  impl->answer = [](const ScsiControllerSvc::AddMethod::ResultCbType& r) {
-    r.error(Com::Brantel::Tarn::Std::Errors::ResourceBusy::Create());
-  };
-  auto answer = ServiceTest::Invoke(*iface, "add", AddInput("vm_id", "ZSCSI"));
-  EXPECT_EQ(answer.errorName(), "com.brantel.tarn.std.errors.internal_server_error");
+  auto both = AddInput("ZSCSI");
+  both->SetField("vm", Str("vm-8"));
+  ExpectRefusals(
+      *iface, "::Com::Brantel::Kov::Vm::Device::ScsiControllerSvc::",
+      {{"vm instead of vm_id", "add",
+        Input({{"vm", Str("vm-8")}, {"hba_type", Str("ZSCSI")}, {"controller_number", Int(1)}})},
+       // Given both, "vm" is an undeclared field that the record's validation reports.
+       {"vm beside vm_id", "add", both, {"Add", "AddMethod::Input", "vm"}}});
+  EXPECT_TRUE(impl->calls.empty());
 }
 
 TEST_F(ScsiTest, EndToEndAnswerAndFailure) {
-  std::unique_ptr<ScsiControllerSvc::AsyncServiceStub> stub =
-      ServiceTest::LocalStub<ScsiControllerSvc>(impl);
-  ServiceTest::Outcome<Tarn::Void> ok;
-  stub->Add("vm-3", HbaType(HbaType::LSISAS), 7, nullptr, ok.Callback());
-  ASSERT_EQ(ok.calls, 1);
-  ASSERT_FALSE(ok.error) << ok.error->ToString();
-  EXPECT_TRUE(ok.value);
+  auto stub = LocalStub<ScsiControllerSvc>(impl);
+  auto added = Call<Tarn::Void>(
+      [&](auto cb) { stub->Add("vm-3", HbaType(HbaType::LSISAS), 7, nullptr, cb); });
+  ASSERT_TRUE(added.ok()) << added.errorName();
   EXPECT_EQ(impl->lastVmId, "vm-3");
-  EXPECT_EQ(impl->lastHba.value(), HbaType::LSISAS);
+  EXPECT_TRUE(impl->lastHba == HbaType::LSISAS);
   EXPECT_EQ(impl->lastNumber, 7);
-  EXPECT_EQ(impl->resourcesSeen,
-            std::vector<std::string>{"com.brantel.kov.vm.VirtualMachine.vm-3"});
+  EXPECT_EQ(impl->resourcesSeen, std::vector<std::string>{MachineResource("vm-3")});
 
-  impl->answer = [](const ScsiControllerSvc::AddMethod::ResultCbType& r) {
-    r.error(Com::Brantel::Tarn::Std::Errors::AlreadyExists::Create());
-  };
-  ServiceTest::Outcome<Tarn::Void> failed;
-  stub->Add("vm-3", Tarn::EnumFromText<HbaType>("BUSLOGIC"), 7, nullptr, failed.Callback());
-  EXPECT_EQ(failed.errorName(), "com.brantel.tarn.std.errors.already_exists");
+  impl->failure = Errors::AlreadyExists::Create();
+  added = Call<Tarn::Void>(
+      [&](auto cb) { stub->Add("vm-3", Tarn::EnumFromText<HbaType>("BUSLOGIC"), 7, nullptr, cb); });
+  EXPECT_EQ(added.errorName(), StdError("already_exists"));
   EXPECT_EQ(Tarn::EnumToText(impl->lastHba), "BUSLOGIC");
+  // An error "add" does not list becomes the internal server error.
+  impl->failure = Errors::ResourceBusy::Create();
+  EXPECT_EQ(Invoke(*iface, "add", AddInput("ZSCSI")).errorName(),
+            StdError("internal_server_error"));
 }
 
 TEST_F(ScsiTest, StubSendsTheMachineUnderVmId) {
-  auto target = ServiceTest::CannedTarget::Answering(Tarn::Data::VoidValue::GetInstance());
-  auto stub = ServiceTest::StubOn<ScsiControllerSvc>(target);
-  ServiceTest::Outcome<Tarn::Void> out;
-  stub.Add("vm-3", HbaType(HbaType::ZSCSI), 2, nullptr, out.Callback());
-  EXPECT_TRUE(out.value);
+  auto target = CannedTarget::Answering(Tarn::Data::VoidValue::GetInstance());
+  auto stub = StubOn<ScsiControllerSvc>(target);
+  EXPECT_TRUE(Call<Tarn::Void>([&](auto cb) {
+                stub.Add("vm-3", HbaType(HbaType::ZSCSI), 2, nullptr, cb);
+              }).ok());
   EXPECT_EQ(target->interfaceName, "com.brantel.kov.vm.device.scsi_controller");
   EXPECT_EQ(target->methodName, "add");
-  auto expected =
-      Input({{"vm_id", Str("vm-3")}, {"hba_type", Str("ZSCSI")}, {"controller_number", Int(2)}});
-  EXPECT_TRUE(target->lastInput->Equals(*expected)) << target->lastInput->ToString();
+  EXPECT_EQ(Text(target->lastInput), Text(Input({{"vm_id", Str("vm-3")},
+                                                 {"hba_type", Str("ZSCSI")},
+                                                 {"controller_number", Int(2)}})));
 }
 
 }  // namespace
