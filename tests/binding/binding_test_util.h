@@ -119,6 +119,23 @@ bool ToNative(const DataValuePtr& value, T& record, MessageList& messages) {
   return ::Tarn::Data::ValueToNativeAdapter::Adapt(value, &record, messages);
 }
 
+// An Everything whose optionals are unset, whose containers are empty, and whose required record
+// is a default one.
+inline std::shared_ptr<TestSvc::Everything> SparseRecord() {
+  auto e = std::make_shared<TestSvc::Everything>();
+  e->leaf = std::make_shared<TestSvc::Leaf>();
+  return e;
+}
+
+// The value of a record that converts without messages.
+template <class T>
+DataValuePtr ValueOf(const T& record) {
+  MessageList messages;
+  DataValuePtr value = ToValue(record, messages);
+  EXPECT_TRUE(messages.empty());
+  return value;
+}
+
 // A list of message arguments, written as a call so that a table keeps one line a case.
 template <class... T>
 std::vector<std::string> A(const T&... args) {

@@ -101,26 +101,23 @@ TEST(DefinitionAdapter, EveryMemberShape) {
   EXPECT_EQ(Shape(nested.fields().at("size")), "integer");
 }
 
-TEST(DefinitionAdapter, FieldsOfOneStructureTypeShareOneDefinition) {
-  DataDefinitionPtr d = N2D::Adapt<TestSvc::Everything>();
-  const DataDefinitionPtr& leaf = Field(d, "leaf");
+TEST(DefinitionAdapter, OneDefinitionPerStructureTypeAndCall) {
+  // Fields of one structure type share one definition.
+  DataDefinitionPtr a = N2D::Adapt<TestSvc::Everything>();
+  const DataDefinitionPtr& leaf = Field(a, "leaf");
   ASSERT_TRUE(leaf);
-  EXPECT_EQ(Element(Field(d, "opt_leaf")).get(), leaf.get());
-  EXPECT_EQ(Element(Field(d, "leaves")).get(), leaf.get());
-
+  EXPECT_EQ(Element(Field(a, "opt_leaf")).get(), leaf.get());
+  EXPECT_EQ(Element(Field(a, "leaves")).get(), leaf.get());
   DataDefinitionPtr in = N2D::Adapt<TestSvc::DoMethod::Input>();
   EXPECT_EQ(Element(Field(in, "machine")).get(), Element(Field(in, "machines")).get());
-}
 
-TEST(DefinitionAdapter, EachCallBuildsAFreshDefinition) {
-  DataDefinitionPtr a = N2D::Adapt<TestSvc::Everything>();
+  // Each call builds afresh; a structure met in an earlier call is built again, not taken over.
   DataDefinitionPtr b = N2D::Adapt<TestSvc::Everything>();
   EXPECT_NE(a.get(), b.get());
   EXPECT_NE(Field(a, "leaf").get(), Field(b, "leaf").get());
-  // A structure met in an earlier call is built again, not taken over.
-  DataDefinitionPtr leaf = N2D::Adapt<TestSvc::Leaf>();
-  EXPECT_NE(leaf.get(), Field(a, "leaf").get());
-  EXPECT_EQ(Shape(leaf), Shape(Field(a, "leaf")));
+  DataDefinitionPtr alone = N2D::Adapt<TestSvc::Leaf>();
+  EXPECT_NE(alone.get(), leaf.get());
+  EXPECT_EQ(Shape(alone), Shape(leaf));
 }
 
 TEST(DefinitionAdapter, UnionFieldsBecomeUnionCases) {
@@ -148,60 +145,40 @@ TEST(DefinitionAdapter, UnionFieldsBecomeUnionCases) {
   EXPECT_EQ(device.tagName(), "mode");
 }
 
-TEST(DefinitionAdapter, RecordContainingItselfThroughAnOptional) {
-  DataDefinitionPtr d = N2D::Adapt<TestSvc::Chain>();
-  ASSERT_TRUE(d);
-  EXPECT_EQ(d->GetType(), DataType::STRUCTURE);
-  EXPECT_EQ(Shape(Field(d, "depth")), "integer");
-  const DataDefinitionPtr& next = Field(d, "next");
-  ASSERT_TRUE(next);
-  ASSERT_EQ(next->GetType(), DataType::OPTIONAL);
-  const DataDefinitionPtr& inner = Element(next);
-  ASSERT_TRUE(inner);
-  ASSERT_EQ(inner->GetType(), DataType::STRUCTURE_REF);
-  auto& ref = static_cast<const StructRefDefinition&>(*inner);
-  EXPECT_EQ(ref.name(), TestSvc::Chain::typeName);
-  EXPECT_EQ(ref.Target().get(), d.get());
+// The reference inside a record that contains itself points at the outermost definition.
+const StructRefDefinition& Ref(const DataDefinitionPtr& d, const DataDefinitionPtr& target) {
+  EXPECT_TRUE(d && d->GetType() == DataType::STRUCTURE_REF) << Shape(d);
+  auto& ref = static_cast<const StructRefDefinition&>(*d);
+  EXPECT_EQ(ref.Target().get(), target.get());
+  return ref;
 }
 
-TEST(DefinitionAdapter, RecordContainingItselfThroughAList) {
-  DataDefinitionPtr d = N2D::Adapt<TestSvc::Tree>();
-  const DataDefinitionPtr& children = Field(d, "children");
-  ASSERT_TRUE(children);
-  ASSERT_EQ(children->GetType(), DataType::LIST);
-  const DataDefinitionPtr& inner = Element(children);
-  ASSERT_TRUE(inner);
-  ASSERT_EQ(inner->GetType(), DataType::STRUCTURE_REF);
-  EXPECT_EQ(static_cast<const StructRefDefinition&>(*inner).Target().get(), d.get());
-}
+TEST(DefinitionAdapter, RecordsContainingThemselvesOrEachOther) {
+  DataDefinitionPtr chain = N2D::Adapt<TestSvc::Chain>();
+  EXPECT_EQ(Shape(Field(chain, "depth")), "integer");
+  EXPECT_EQ(Shape(Field(chain, "next")),
+            std::string("optional(ref ") + TestSvc::Chain::typeName + ")");
+  EXPECT_EQ(Ref(Element(Field(chain, "next")), chain).name(), TestSvc::Chain::typeName);
 
-TEST(DefinitionAdapter, RecordsContainingEachOther) {
+  DataDefinitionPtr tree = N2D::Adapt<TestSvc::Tree>();
+  EXPECT_EQ(Shape(Field(tree, "children")),
+            std::string("list(ref ") + TestSvc::Tree::typeName + ")");
+  Ref(Element(Field(tree, "children")), tree);
+
   DataDefinitionPtr ping = N2D::Adapt<TestSvc::Ping>();
   const DataDefinitionPtr& pong = Element(Field(ping, "pong"));
-  ASSERT_TRUE(pong);
-  ASSERT_EQ(pong->GetType(), DataType::STRUCTURE);
-  EXPECT_EQ(AsStruct(pong).name(), TestSvc::Pong::typeName);
-  const DataDefinitionPtr& inner = Element(Field(pong, "pings"));
-  ASSERT_TRUE(inner);
-  ASSERT_EQ(inner->GetType(), DataType::STRUCTURE_REF);
-  EXPECT_EQ(static_cast<const StructRefDefinition&>(*inner).name(), TestSvc::Ping::typeName);
-  EXPECT_EQ(static_cast<const StructRefDefinition&>(*inner).Target().get(), ping.get());
-
+  EXPECT_EQ(Shape(pong), std::string("struct ") + TestSvc::Pong::typeName);
+  EXPECT_EQ(Ref(Element(Field(pong, "pings")), ping).name(), TestSvc::Ping::typeName);
   // Started from the other side, the roles swap.
   DataDefinitionPtr other = N2D::Adapt<TestSvc::Pong>();
   const DataDefinitionPtr& otherPing = Element(Field(other, "pings"));
-  ASSERT_EQ(otherPing->GetType(), DataType::STRUCTURE);
-  const DataDefinitionPtr& back = Element(Field(otherPing, "pong"));
-  ASSERT_EQ(back->GetType(), DataType::STRUCTURE_REF);
-  EXPECT_EQ(static_cast<const StructRefDefinition&>(*back).Target().get(), other.get());
-}
+  EXPECT_EQ(Shape(otherPing), std::string("struct ") + TestSvc::Ping::typeName);
+  Ref(Element(Field(otherPing, "pong")), other);
 
-TEST(DefinitionAdapter, AReferenceDoesNotKeepItsStructureAlive) {
-  DataDefinitionPtr d = N2D::Adapt<TestSvc::Chain>();
-  std::weak_ptr<const DataDefinition> watch = d;
-  DataDefinitionPtr inner = Element(Field(d, "next"));
-  ASSERT_TRUE(inner);
-  d.reset();
+  // A reference does not keep its structure alive.
+  std::weak_ptr<const DataDefinition> watch = chain;
+  DataDefinitionPtr inner = Element(Field(chain, "next"));
+  chain.reset();
   EXPECT_TRUE(watch.expired());
   EXPECT_FALSE(static_cast<const StructRefDefinition&>(*inner).Target());
 }

@@ -12,32 +12,29 @@
 
 #include "binding/service.h"
 
+// An enumeration declared as the generator declares one: its enumerators with the unknown one last
+// and default, their texts in the same order, and any further members (such as its type name).
+#define KOV_TEST_UNPACK(...) __VA_ARGS__
+#define KOV_TEST_ENUM(Name, enumerators, texts, ...)                                        \
+  class Name : public ::Tarn::Enum {                                                        \
+   public:                                                                                  \
+    enum Value : std::int32_t { KOV_TEST_UNPACK enumerators, _UNKNOWN };                    \
+    struct Strings {                                                                        \
+      static constexpr const char* values[] = {KOV_TEST_UNPACK texts, "_UNKNOWN", nullptr}; \
+    };                                                                                      \
+    Name(Value value = _UNKNOWN) : ::Tarn::Enum(value) {} /* NOLINT */                      \
+    Value value() const { return static_cast<Value>(number()); }                            \
+    __VA_ARGS__                                                                             \
+  }
+
 namespace KovTest {
 
 class TestSvc {
  public:
-  class Color : public ::Tarn::Enum {
-   public:
-    enum Value : std::int32_t { RED, GREEN, BLUE, _UNKNOWN };
-    struct Strings {
-      static constexpr const char* values[] = {"RED", "GREEN", "BLUE", "_UNKNOWN", nullptr};
-    };
-    static constexpr const char typeName[] = "com.brantel.kov.vm.test.color";
-    Color(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}  // NOLINT(google-explicit-constructor)
-    Value value() const { return static_cast<Value>(number()); }
-  };
-
-  class PowerState : public ::Tarn::Enum {
-   public:
-    enum Value : std::int32_t { ON, OFF, SUSPENDED, _UNKNOWN };
-    struct Strings {
-      static constexpr const char* values[] = {"ON", "OFF", "SUSPENDED", "_UNKNOWN", nullptr};
-    };
-    static constexpr const char typeName[] = "com.brantel.kov.vm.test.power_state";
-    PowerState(Value value = _UNKNOWN)  // NOLINT(google-explicit-constructor)
-        : ::Tarn::Enum(value) {}
-    Value value() const { return static_cast<Value>(number()); }
-  };
+  KOV_TEST_ENUM(Color, (RED, GREEN, BLUE), ("RED", "GREEN", "BLUE"),
+                static constexpr const char typeName[] = "com.brantel.kov.vm.test.color";);
+  KOV_TEST_ENUM(PowerState, (ON, OFF, SUSPENDED), ("ON", "OFF", "SUSPENDED"),
+                static constexpr const char typeName[] = "com.brantel.kov.vm.test.power_state";);
 
   struct Leaf : ::Tarn::Data::BaseNative {
     static constexpr const char typeName[] = "com.brantel.kov.vm.test.leaf";
@@ -103,30 +100,9 @@ class TestSvc {
   // A union whose missing-tag check runs first. `disk` must be set exactly when the state is OFF;
   // `note` may be set when ON or SUSPENDED and must be unset otherwise.
   struct MachineAnnotations {
-    class UnionTags : public ::Tarn::Enum {
-     public:
-      enum Value : std::int32_t { state, _UNKNOWN };
-      struct Strings {
-        static constexpr const char* values[] = {"state", "_UNKNOWN", nullptr};
-      };
-      UnionTags(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}  // NOLINT
-    };
-    class DiskUnionCases : public ::Tarn::Enum {
-     public:
-      enum Value : std::int32_t { OFF, _UNKNOWN };
-      struct Strings {
-        static constexpr const char* values[] = {"OFF", "_UNKNOWN", nullptr};
-      };
-      DiskUnionCases(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}  // NOLINT
-    };
-    class NoteUnionCases : public ::Tarn::Enum {
-     public:
-      enum Value : std::int32_t { ON, SUSPENDED, _UNKNOWN };
-      struct Strings {
-        static constexpr const char* values[] = {"ON", "SUSPENDED", "_UNKNOWN", nullptr};
-      };
-      NoteUnionCases(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}  // NOLINT
-    };
+    KOV_TEST_ENUM(UnionTags, (state), ("state"));
+    KOV_TEST_ENUM(DiskUnionCases, (OFF), ("OFF"));
+    KOV_TEST_ENUM(NoteUnionCases, (ON, SUSPENDED), ("ON", "SUSPENDED"));
   };
 
   struct Machine : ::Tarn::Data::BaseNative {
@@ -168,30 +144,9 @@ class TestSvc {
   // The same rules over a tag named "mode", with the field checks first and the missing-tag check
   // last.
   struct BackingAnnotations {
-    class UnionTags : public ::Tarn::Enum {
-     public:
-      enum Value : std::int32_t { mode, _UNKNOWN };
-      struct Strings {
-        static constexpr const char* values[] = {"mode", "_UNKNOWN", nullptr};
-      };
-      UnionTags(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}  // NOLINT
-    };
-    class DeviceNameUnionCases : public ::Tarn::Enum {
-     public:
-      enum Value : std::int32_t { OFF, _UNKNOWN };
-      struct Strings {
-        static constexpr const char* values[] = {"OFF", "_UNKNOWN", nullptr};
-      };
-      DeviceNameUnionCases(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}  // NOLINT
-    };
-    class NoteUnionCases : public ::Tarn::Enum {
-     public:
-      enum Value : std::int32_t { ON, SUSPENDED, _UNKNOWN };
-      struct Strings {
-        static constexpr const char* values[] = {"ON", "SUSPENDED", "_UNKNOWN", nullptr};
-      };
-      NoteUnionCases(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}  // NOLINT
-    };
+    KOV_TEST_ENUM(UnionTags, (mode), ("mode"));
+    KOV_TEST_ENUM(DeviceNameUnionCases, (OFF), ("OFF"));
+    KOV_TEST_ENUM(NoteUnionCases, (ON, SUSPENDED), ("ON", "SUSPENDED"));
   };
 
   struct Backing : ::Tarn::Data::BaseNative {

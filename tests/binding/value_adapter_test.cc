@@ -72,21 +72,6 @@ std::shared_ptr<Everything> FullRecord() {
   return e;
 }
 
-// A record whose optionals are unset and whose containers are empty.
-std::shared_ptr<Everything> SparseRecord() {
-  auto e = std::make_shared<Everything>();
-  e->leaf = std::make_shared<Leaf>();
-  return e;
-}
-
-// The value of a record, which the first test pins down member by member.
-DataValuePtr ValueOf(const Everything& record) {
-  MessageList messages;
-  DataValuePtr value = ToValue(record, messages);
-  EXPECT_TRUE(messages.empty());
-  return value;
-}
-
 // ---- round trips ----
 
 TEST(ValueAdapterRoundTrip, NativeToValueWritesEveryMemberShape) {
