@@ -99,15 +99,10 @@ class FakeDataSets : public DataSetsSvc::AsyncServiceInterface, public Recorder 
   }
 };
 
-class DataSetsTest : public ::testing::Test {
- protected:
-  std::shared_ptr<FakeDataSets> impl = std::make_shared<FakeDataSets>();
-  std::shared_ptr<Tarn::Provider::AsyncApiInterface> iface =
-      DataSetsSvc::AsyncServiceBinder::BindImplementation(impl);
-};
+using DataSetsTest = ServiceFixture<DataSetsSvc, FakeDataSets>;
 
 Tarn::Data::DataValuePtr CreateInput(const Fields& spec) {
-  return Input({{"vm", Str("vm-1")}, {"spec", Struct(kCreateSpec, spec)}});
+  return VmInput({{"spec", Struct(kCreateSpec, spec)}});
 }
 Tarn::Data::DataValuePtr UpdateInput(const Fields& spec) {
   return Input(
@@ -185,7 +180,7 @@ TEST_F(DataSetsTest, EveryOperationRecordsTheMachineFirst) {
       {"delete", DataSetInput()},
       {"get", DataSetInput()},
       {"update", UpdateInput({})},
-      {"list", Input({{"vm", Str("vm-1")}})},
+      {"list", VmInput()},
   };
   for (auto& [wire, input] : inputs) {
     SCOPED_TRACE(wire);
@@ -224,7 +219,7 @@ TEST_F(DataSetsTest, CreateSpecReachesTheImplementation) {
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
-    auto answer = Invoke(*iface, "create", Input({{"vm", Str("vm-1")}, {"spec", c.spec}}));
+    auto answer = Invoke(*iface, "create", VmInput({{"spec", c.spec}}));
     ASSERT_TRUE(answer.succeeded()) << Text(answer.error());
     EXPECT_EQ(Text(answer.output()), Text(Str("ds-1")));
     ASSERT_TRUE(impl->lastCreate);
@@ -290,7 +285,7 @@ TEST_F(DataSetsTest, RejectedInputsNeverReachTheImplementation) {
       {
           {"create spec without name", "create",
            CreateInput({{"description", Str("d")}, {"host", Str("NONE")}, {"guest", Str("NONE")}})},
-          {"create without spec", "create", Input({{"vm", Str("vm-1")}})},
+          {"create without spec", "create", VmInput()},
           {"create spec with an undeclared field",
            "create",
            CreateInput(sized),
@@ -300,8 +295,7 @@ TEST_F(DataSetsTest, RejectedInputsNeverReachTheImplementation) {
            "update",
            UpdateInput({{"name", Str("renamed")}}),
            {"Update", "UpdateSpec", "name"}},
-          {"update without data set", "update",
-           Input({{"vm", Str("vm-1")}, {"spec", Struct(kUpdateSpec, {})}})},
+          {"update without data set", "update", VmInput({{"spec", Struct(kUpdateSpec, {})}})},
           {"delete with force as a number", "delete", DataSetInput({{"force", Int(1)}})},
           {"get with an undeclared field",
            "get",
@@ -309,7 +303,7 @@ TEST_F(DataSetsTest, RejectedInputsNeverReachTheImplementation) {
            {"Get", "GetMethod::Input", "key"}},
           {"list with an undeclared field",
            "list",
-           Input({{"vm", Str("vm-1")}, {"all", Bool(true)}}),
+           VmInput({{"all", Bool(true)}}),
            {"List", "ListMethod::Input", "all"}},
           {"list without vm", "list", Input({})},
       });
@@ -367,7 +361,7 @@ TEST_F(DataSetsTest, ListAnswers) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     impl->summaries = c.list;
-    auto answer = Invoke(*iface, "list", Input({{"vm", Str("vm-1")}}));
+    auto answer = Invoke(*iface, "list", VmInput());
     ASSERT_EQ(answer.calls, 1);
     if (c.expected) {
       EXPECT_EQ(Text(answer.output()), Text(c.expected));
@@ -400,10 +394,7 @@ TEST_F(DataSetsTest, ImplementationErrorsAreCheckedAgainstTheErrorList) {
 
 // --- end to end through the stub --------------------------------------------------------------
 
-class DataSetsClientTest : public DataSetsTest {
- protected:
-  std::unique_ptr<DataSetsSvc::AsyncServiceStub> stub = LocalStub<DataSetsSvc>(impl);
-};
+using DataSetsClientTest = DataSetsTest;
 
 TEST_F(DataSetsClientTest, CreateAndUpdate) {
   auto spec = std::make_shared<DataSetsSvc::CreateSpec>();

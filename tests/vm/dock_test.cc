@@ -54,15 +54,10 @@ class HostDock : public DockSvc::AsyncServiceInterface, public Recorder {
   std::vector<std::string> loads;
 };
 
-class DockService : public ::testing::Test {
- protected:
-  std::shared_ptr<HostDock> host = std::make_shared<HostDock>();
-  std::shared_ptr<Tarn::Provider::AsyncApiInterface> iface =
-      DockSvc::AsyncServiceBinder::BindImplementation(host);
-};
+using DockService = ServiceFixture<DockSvc, HostDock>;
 
 TEST_F(DockService, ShapeSeenByTheRuntime) {
-  ExpectShape<DockSvc>(host, "com.brantel.kov.vm.dock",
+  ExpectShape<DockSvc>(impl, "com.brantel.kov.vm.dock",
                        {
                            {"load",
                             {"invalid_argument", "unauthenticated", "not_found", "error"},
@@ -105,9 +100,9 @@ TEST_F(DockService, Records) {
 }
 
 TEST_F(DockService, ResourceIsRecordedForLoadOnly) {
-  ExpectAnswered(*iface, *host, "load", Input({{"vm", Str("vm-5")}}), {MachineResource("vm-5")});
-  ExpectAnswered(*iface, *host, "list", Input({}), {});
-  EXPECT_EQ(host->calls, (std::vector<std::string>{"load", "list"}));
+  ExpectAnswered(*iface, *impl, "load", Input({{"vm", Str("vm-5")}}), {MachineResource("vm-5")});
+  ExpectAnswered(*iface, *impl, "list", Input({}), {});
+  EXPECT_EQ(impl->calls, (std::vector<std::string>{"load", "list"}));
 }
 
 TEST_F(DockService, ListInputIsNotValidated) {
@@ -119,18 +114,18 @@ TEST_F(DockService, ListInputIsNotValidated) {
   const std::vector<Case> cases = {
       {"no fields", Input({}), true},
       // The operation input declares no fields, so none is reported as undeclared.
-      {"a field it does not declare", Input({{"vm", Str("vm-1")}, {"x", Int(3)}}), true},
+      {"a field it does not declare", VmInput({{"x", Int(3)}}), true},
       {"the empty string", Str(""), true},
       {"a text", Str("all"), false},
       {"a number", Int(1), false},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
-    host->calls.clear();
+    impl->calls.clear();
     auto answer = Invoke(*iface, "list", c.input);
     ASSERT_EQ(answer.calls, 1);
     EXPECT_EQ(answer.errorName(), c.reaches ? "" : StdError("invalid_argument"));
-    EXPECT_EQ(host->calls.size(), c.reaches ? 1u : 0u);
+    EXPECT_EQ(impl->calls.size(), c.reaches ? 1u : 0u);
   }
 }
 
@@ -139,9 +134,9 @@ TEST_F(DockService, LoadInputIsValidated) {
                  {{"without vm", "load", Input({})},
                   {"an undeclared field",
                    "load",
-                   Input({{"vm", Str("vm-1")}, {"x", Int(3)}}),
+                   VmInput({{"x", Int(3)}}),
                    {"Load", "LoadMethod::Input", "x"}}});
-  EXPECT_TRUE(host->loads.empty());
+  EXPECT_TRUE(impl->loads.empty());
 }
 
 TEST_F(DockService, ListAnswersBecomeValues) {
@@ -160,7 +155,7 @@ TEST_F(DockService, ListAnswersBecomeValues) {
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
-    host->list = c.list;
+    impl->list = c.list;
     auto answer = Invoke(*iface, "list", Input({}));
     if (!c.items) {
       EXPECT_EQ(answer.errorName(), StdError("internal_server_error"));
@@ -182,9 +177,6 @@ TEST_F(DockService, ListAnswersBecomeValues) {
 }
 
 TEST_F(DockService, ThroughTheStub) {
-  auto stub = LocalStub<DockSvc>(host);
-  ASSERT_TRUE(stub);
-
   auto listed = Call<ListPtr>([&](auto cb) { stub->List(nullptr, cb); });
   ASSERT_TRUE(listed.ok() && *listed.value) << listed.errorName();
   ASSERT_EQ((*listed.value)->items.size(), 2u);
@@ -192,12 +184,12 @@ TEST_F(DockService, ThroughTheStub) {
   EXPECT_EQ((*listed.value)->items[1]->vm, "vm-2");
 
   EXPECT_TRUE(Call<Void>([&](auto cb) { stub->Load("vm-4", nullptr, cb); }).ok());
-  EXPECT_EQ(host->loads, std::vector<std::string>{"vm-4"});
+  EXPECT_EQ(impl->loads, std::vector<std::string>{"vm-4"});
 
-  host->failure = Errors::Unauthenticated::Create();
+  impl->failure = Errors::Unauthenticated::Create();
   listed = Call<ListPtr>([&](auto cb) { stub->List(nullptr, cb); });
   EXPECT_EQ(listed.errorName(), StdError("unauthenticated"));
-  host->failure = Errors::NotFound::Create();
+  impl->failure = Errors::NotFound::Create();
   EXPECT_EQ(Call<Void>([&](auto cb) { stub->Load("vm-5", nullptr, cb); }).errorName(),
             StdError("not_found"));
 }
@@ -205,8 +197,8 @@ TEST_F(DockService, ThroughTheStub) {
 TEST_F(DockService, ClientSideOfList) {
   // The client sends what the runtime makes of a default operation input: no field at all.
   auto target = CannedTarget::Answering(Struct(kListResult, {{"items", List({})}}));
-  auto stub = StubOn<DockSvc>(target);
-  auto outcome = Call<ListPtr>([&](auto cb) { stub.List(nullptr, cb); });
+  auto client = StubOn<DockSvc>(target);
+  auto outcome = Call<ListPtr>([&](auto cb) { client.List(nullptr, cb); });
   ASSERT_EQ(target->calls, 1);
   EXPECT_EQ(target->interfaceName, "com.brantel.kov.vm.dock");
   EXPECT_EQ(target->methodName, "list");

@@ -78,16 +78,11 @@ class HostPower : public PowerSvc::AsyncServiceInterface, public Recorder {
   }
 };
 
-class PowerService : public ::testing::Test {
- protected:
-  std::shared_ptr<HostPower> host = std::make_shared<HostPower>();
-  std::shared_ptr<Tarn::Provider::AsyncApiInterface> iface =
-      PowerSvc::AsyncServiceBinder::BindImplementation(host);
-};
+using PowerService = ServiceFixture<PowerSvc, HostPower>;
 
 TEST_F(PowerService, ShapeSeenByTheRuntime) {
   ExpectShape<PowerSvc>(
-      host, kService,
+      impl, kService,
       {
           {"get",
            {"invalid_argument", "not_found", "unauthenticated", "error"},
@@ -194,9 +189,9 @@ TEST_F(PowerService, EveryOperationRecordsTheMachineBeforeTheHostRuns) {
     const std::string vm = "vm-" + std::to_string(++n);
     auto input = Input({{"vm", Str(vm)}});
     if (std::string(wire) == "switch_on") input->SetField("spec", spec);
-    ExpectAnswered(*iface, *host, wire, input, {MachineResource(vm)});
-    EXPECT_EQ(host->calls.back(), wire);
-    EXPECT_EQ(host->lastVm, vm);
+    ExpectAnswered(*iface, *impl, wire, input, {MachineResource(vm)});
+    EXPECT_EQ(impl->calls.back(), wire);
+    EXPECT_EQ(impl->lastVm, vm);
   }
 }
 
@@ -209,17 +204,17 @@ TEST_F(PowerService, RefusedInputsNeverReachTheHost) {
                      {"switch_off without vm", "switch_off", Input({})},
                      {"reset without vm", "reset", Input({})},
                      {"suspend without vm", "suspend", Input({})},
-                     {"switch_on without spec", "switch_on", Input({{"vm", Str("vm-1")}})},
+                     {"switch_on without spec", "switch_on", VmInput()},
                      {"an undeclared field in the spec",
                       "switch_on",
-                      Input({{"vm", Str("vm-1")}, {"spec", Struct(kSpec, {{"hard", Bool(true)}})}}),
+                      VmInput({{"spec", Struct(kSpec, {{"hard", Bool(true)}})}}),
                       {"SwitchOn", "SwitchOnSpec", "hard"}},
                      {"an undeclared field in the input",
                       "reset",
-                      Input({{"vm", Str("vm-1")}, {"force", Bool(true)}}),
+                      VmInput({{"force", Bool(true)}}),
                       {"Reset", "ResetMethod::Input", "force"}},
                  });
-  EXPECT_TRUE(host->calls.empty());
+  EXPECT_TRUE(impl->calls.empty());
 }
 
 TEST_F(PowerService, SwitchOnSpecConversion) {
@@ -236,11 +231,11 @@ TEST_F(PowerService, SwitchOnSpecConversion) {
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
-    auto answer = Invoke(*iface, "switch_on", Input({{"vm", Str("vm-1")}, {"spec", c.spec}}));
+    auto answer = Invoke(*iface, "switch_on", VmInput({{"spec", c.spec}}));
     ASSERT_TRUE(answer.succeeded()) << answer.errorName();
-    ASSERT_TRUE(host->lastSpec);
-    EXPECT_EQ(host->lastSpec->paused, c.paused);
-    EXPECT_EQ(host->lastSpec->soft, c.soft);
+    ASSERT_TRUE(impl->lastSpec);
+    EXPECT_EQ(impl->lastSpec->paused, c.paused);
+    EXPECT_EQ(impl->lastSpec->soft, c.soft);
   }
 }
 
@@ -260,8 +255,8 @@ TEST_F(PowerService, GetAnswerBecomesAValue) {
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
-    host->info = c.info;
-    auto answer = Invoke(*iface, "get", Input({{"vm", Str("vm-1")}}));
+    impl->info = c.info;
+    auto answer = Invoke(*iface, "get", VmInput());
     if (!c.expected) {
       EXPECT_EQ(answer.errorName(), StdError("internal_server_error"));
       continue;
@@ -272,18 +267,15 @@ TEST_F(PowerService, GetAnswerBecomesAValue) {
 }
 
 TEST_F(PowerService, ThroughTheStub) {
-  auto stub = LocalStub<PowerSvc>(host);
-  ASSERT_TRUE(stub);
-
-  host->info = MakeInfo(PowerSvc::State::OFF, true);
+  impl->info = MakeInfo(PowerSvc::State::OFF, true);
   auto got = Call<InfoPtr>([&](auto cb) { stub->Get("vm-7", nullptr, cb); });
   ASSERT_TRUE(got.ok() && *got.value) << got.errorName();
   EXPECT_TRUE((*got.value)->state == PowerSvc::State::OFF);
   EXPECT_TRUE((*got.value)->suspended == true);
-  EXPECT_EQ(host->lastVm, "vm-7");
+  EXPECT_EQ(impl->lastVm, "vm-7");
 
   // A state the client does not know arrives as _UNKNOWN with its text.
-  host->info = MakeInfo(Tarn::EnumFromText<PowerSvc::State>("STANDBY"), boost::none);
+  impl->info = MakeInfo(Tarn::EnumFromText<PowerSvc::State>("STANDBY"), boost::none);
   got = Call<InfoPtr>([&](auto cb) { stub->Get("vm-7", nullptr, cb); });
   ASSERT_TRUE(got.ok() && *got.value) << got.errorName();
   EXPECT_EQ((*got.value)->state.value(), PowerSvc::State::_UNKNOWN);
@@ -293,10 +285,10 @@ TEST_F(PowerService, ThroughTheStub) {
   spec->soft = true;
   auto on = Call<Void>([&](auto cb) { stub->SwitchOn("vm-8", spec, nullptr, cb); });
   EXPECT_TRUE(on.ok()) << on.errorName();
-  EXPECT_TRUE(host->lastSpec->soft == true);
-  EXPECT_FALSE(host->lastSpec->paused);
+  EXPECT_TRUE(impl->lastSpec->soft == true);
+  EXPECT_FALSE(impl->lastSpec->paused);
 
-  host->failure = Errors::AlreadyInDesiredState::Create();
+  impl->failure = Errors::AlreadyInDesiredState::Create();
   on = Call<Void>([&](auto cb) { stub->SwitchOn("vm-8", spec, nullptr, cb); });
   EXPECT_EQ(on.errorName(), StdError("already_in_desired_state"));
   // An error the operation does not list becomes the internal server error.
@@ -306,14 +298,14 @@ TEST_F(PowerService, ThroughTheStub) {
 
 TEST_F(PowerService, ClientSwitchOnWithoutSpecFailsBeforeTheRuntime) {
   auto target = CannedTarget::Answering(Tarn::Data::VoidValue::GetInstance());
-  auto stub = StubOn<PowerSvc>(target);
-  ExpectNullRecordRefused(Call<Void>([&](auto cb) { stub.SwitchOn("vm-1", nullptr, nullptr, cb); }),
-                          kSpec);
+  auto client = StubOn<PowerSvc>(target);
+  ExpectNullRecordRefused(
+      Call<Void>([&](auto cb) { client.SwitchOn("vm-1", nullptr, nullptr, cb); }), kSpec);
   EXPECT_EQ(target->calls, 0);
 
   // With a spec the call goes out under the service id and the wire name.
   auto spec = std::make_shared<PowerSvc::SwitchOnSpec>();
-  EXPECT_TRUE(Call<Void>([&](auto cb) { stub.SwitchOn("vm-1", spec, nullptr, cb); }).ok());
+  EXPECT_TRUE(Call<Void>([&](auto cb) { client.SwitchOn("vm-1", spec, nullptr, cb); }).ok());
   EXPECT_EQ(target->calls, 1);
   EXPECT_EQ(target->interfaceName, kService);
   EXPECT_EQ(target->methodName, "switch_on");

@@ -64,6 +64,12 @@ inline std::shared_ptr<Tarn::Data::StructValue> Struct(const std::string& name,
 inline std::shared_ptr<Tarn::Data::StructValue> Input(const Fields& fields) {
   return Struct(Tarn::Data::TypeInfo<Tarn::OperationInput>::name(), fields);
 }
+// An input naming machine "vm-1", with `more` fields.
+inline std::shared_ptr<Tarn::Data::StructValue> VmInput(const Fields& more = {}) {
+  auto input = Input(more);
+  input->SetField("vm", Str("vm-1"));
+  return input;
+}
 // A field of a structure value; null when it is missing or the value is no structure.
 inline Tarn::Data::DataValuePtr Field(const Tarn::Data::DataValuePtr& value,
                                       const std::string& name) {
@@ -431,6 +437,17 @@ std::unique_ptr<typename Svc::AsyncServiceStub> LocalStub(
   return std::make_unique<typename Svc::AsyncServiceStub>(
       Tarn::Stub::AsyncApiStub::GetInstance(provider));
 }
+
+// A test implementation `impl` of service Svc, its interface object bound for direct calls, and
+// a stub reaching it through the in-process provider.
+template <class Svc, class Impl>
+class ServiceFixture : public ::testing::Test {
+ protected:
+  std::shared_ptr<Impl> impl = std::make_shared<Impl>();
+  std::shared_ptr<Tarn::Provider::AsyncApiInterface> iface =
+      Svc::AsyncServiceBinder::BindImplementation(impl);
+  std::unique_ptr<typename Svc::AsyncServiceStub> stub = LocalStub<Svc>(impl);
+};
 
 // An invocation target that records what reaches it and answers with a fixed result.
 class CannedTarget : public Tarn::Core::InvocationTarget {

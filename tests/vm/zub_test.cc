@@ -42,12 +42,7 @@ class HostZub : public ZubSvc::AsyncServiceInterface, public Recorder {
   std::string lastVm;
 };
 
-class ZubService : public ::testing::Test {
- protected:
-  std::shared_ptr<HostZub> host = std::make_shared<HostZub>();
-  std::shared_ptr<Tarn::Provider::AsyncApiInterface> iface =
-      ZubSvc::AsyncServiceBinder::BindImplementation(host);
-};
+using ZubService = ServiceFixture<ZubSvc, HostZub>;
 
 std::shared_ptr<Tarn::Data::StructValue> CreateInput(const Fields& spec) {
   return Input({{"spec", Struct(kSpec, spec)}});
@@ -55,7 +50,7 @@ std::shared_ptr<Tarn::Data::StructValue> CreateInput(const Fields& spec) {
 
 TEST_F(ZubService, ShapeSeenByTheRuntime) {
   ExpectShape<ZubSvc>(
-      host, "com.brantel.kov.vm.zub",
+      impl, "com.brantel.kov.vm.zub",
       {
           {"create",
            {"error"},
@@ -91,10 +86,10 @@ TEST_F(ZubService, CreateSpecRecord) {
 
 TEST_F(ZubService, ResourceIsRecordedForDeleteOnly) {
   // "create" names the machine in its specification, yet records nothing.
-  ExpectAnswered(*iface, *host, "create",
+  ExpectAnswered(*iface, *impl, "create",
                  CreateInput({{"vm", Str("vm-9")}, {"guest_OS", Str("linux")}}), {});
-  ExpectAnswered(*iface, *host, "delete", Input({{"vm", Str("vm-9")}}), {MachineResource("vm-9")});
-  EXPECT_EQ(host->lastVm, "vm-9");
+  ExpectAnswered(*iface, *impl, "delete", Input({{"vm", Str("vm-9")}}), {MachineResource("vm-9")});
+  EXPECT_EQ(impl->lastVm, "vm-9");
 }
 
 TEST_F(ZubService, CreateSpecConversion) {
@@ -119,13 +114,13 @@ TEST_F(ZubService, CreateSpecConversion) {
     spec.push_back({"guest_OS", Str("linux")});
     auto answer = Invoke(*iface, "create", CreateInput(spec));
     ASSERT_TRUE(answer.succeeded()) << answer.errorName();
-    EXPECT_EQ(host->lastSpec->vm, "vm-1");
-    EXPECT_EQ(host->lastSpec->guestOS, "linux");
-    EXPECT_EQ(host->lastSpec->hwVersion, c.hwVersion);
+    EXPECT_EQ(impl->lastSpec->vm, "vm-1");
+    EXPECT_EQ(impl->lastSpec->guestOS, "linux");
+    EXPECT_EQ(impl->lastSpec->hwVersion, c.hwVersion);
   }
   // The spec given as an empty string is an empty specification.
   EXPECT_TRUE(Invoke(*iface, "create", Input({{"spec", Str("")}})).succeeded());
-  EXPECT_EQ(host->lastSpec->guestOS, "");
+  EXPECT_EQ(impl->lastSpec->guestOS, "");
 }
 
 TEST_F(ZubService, RefusedInputsNeverReachTheHost) {
@@ -143,46 +138,43 @@ TEST_F(ZubService, RefusedInputsNeverReachTheHost) {
            {"Create", "CreateSpec", "cpu"}},
           {"an undeclared field in the input",
            "delete",
-           Input({{"vm", Str("vm-1")}, {"now", Bool(true)}}),
+           VmInput({{"now", Bool(true)}}),
            {"Delete", "DeleteMethod::Input", "now"}},
       });
-  EXPECT_TRUE(host->calls.empty());
+  EXPECT_TRUE(impl->calls.empty());
 }
 
 TEST_F(ZubService, ThroughTheStub) {
-  auto stub = LocalStub<ZubSvc>(host);
-  ASSERT_TRUE(stub);
-
   auto spec = std::make_shared<ZubSvc::CreateSpec>();
   spec->vm = "vm-3";
   spec->guestOS = "freebsd";
   spec->hwVersion = std::string("vmx-21");
   auto created = Call<Void>([&](auto cb) { stub->Create(spec, nullptr, cb); });
   EXPECT_TRUE(created.ok()) << created.errorName();
-  EXPECT_EQ(host->lastSpec->guestOS, "freebsd");
-  EXPECT_TRUE(host->lastSpec->hwVersion == std::string("vmx-21"));
+  EXPECT_EQ(impl->lastSpec->guestOS, "freebsd");
+  EXPECT_TRUE(impl->lastSpec->hwVersion == std::string("vmx-21"));
 
-  host->failure = Errors::NotAllowedInCurrentState::Create();
+  impl->failure = Errors::NotAllowedInCurrentState::Create();
   auto deleted = Call<Void>([&](auto cb) { stub->Delete("vm-3", nullptr, cb); });
   EXPECT_EQ(deleted.errorName(), StdError("not_allowed_in_current_state"));
-  EXPECT_EQ(host->lastVm, "vm-3");
+  EXPECT_EQ(impl->lastVm, "vm-3");
 
   // "create" lists only Error: anything else becomes the internal server error.
-  host->failure = Errors::NotFound::Create();
+  impl->failure = Errors::NotFound::Create();
   created = Call<Void>([&](auto cb) { stub->Create(spec, nullptr, cb); });
   EXPECT_EQ(created.errorName(), StdError("internal_server_error"));
 }
 
 TEST_F(ZubService, ClientCreateWithoutSpecFailsBeforeTheRuntime) {
   auto target = CannedTarget::Answering(Tarn::Data::VoidValue::GetInstance());
-  auto stub = StubOn<ZubSvc>(target);
-  ExpectNullRecordRefused(Call<Void>([&](auto cb) { stub.Create(nullptr, nullptr, cb); }), kSpec);
+  auto client = StubOn<ZubSvc>(target);
+  ExpectNullRecordRefused(Call<Void>([&](auto cb) { client.Create(nullptr, nullptr, cb); }), kSpec);
   EXPECT_EQ(target->calls, 0);
 
   // The spec travels with its exact field names.
   auto spec = std::make_shared<ZubSvc::CreateSpec>();
   spec->guestOS = "linux";
-  Call<Void>([&](auto cb) { stub.Create(spec, nullptr, cb); });
+  Call<Void>([&](auto cb) { client.Create(spec, nullptr, cb); });
   ASSERT_EQ(target->calls, 1);
   EXPECT_EQ(target->methodName, "create");
   EXPECT_EQ(

@@ -54,16 +54,11 @@ class HostMemory : public MemorySvc::AsyncServiceInterface, public Recorder {
   SpecPtr lastSpec;
 };
 
-class MemoryService : public ::testing::Test {
- protected:
-  std::shared_ptr<HostMemory> host = std::make_shared<HostMemory>();
-  std::shared_ptr<Tarn::Provider::AsyncApiInterface> iface =
-      MemorySvc::AsyncServiceBinder::BindImplementation(host);
-};
+using MemoryService = ServiceFixture<MemorySvc, HostMemory>;
 
 TEST_F(MemoryService, ShapeSeenByTheRuntime) {
   ExpectShape<MemorySvc>(
-      host, "com.brantel.kov.vm.compute.memory",
+      impl, "com.brantel.kov.vm.compute.memory",
       {
           {"get",
            {"error", "not_found", "resource_inaccessible", "service_unavailable", "unauthenticated",
@@ -93,12 +88,12 @@ TEST_F(MemoryService, Records) {
 }
 
 TEST_F(MemoryService, BothOperationsRecordTheMachine) {
-  ExpectAnswered(*iface, *host, "get", Input({{"vm", Str("vm-a")}}), {MachineResource("vm-a")});
-  EXPECT_EQ(host->lastVm, "vm-a");
-  ExpectAnswered(*iface, *host, "update",
+  ExpectAnswered(*iface, *impl, "get", Input({{"vm", Str("vm-a")}}), {MachineResource("vm-a")});
+  EXPECT_EQ(impl->lastVm, "vm-a");
+  ExpectAnswered(*iface, *impl, "update",
                  Input({{"vm", Str("vm-b")}, {"update_spec", Struct(kUpdateSpec, {})}}),
                  {MachineResource("vm-b")});
-  EXPECT_EQ(host->lastVm, "vm-b");
+  EXPECT_EQ(impl->lastVm, "vm-b");
 }
 
 TEST_F(MemoryService, UpdateSpecLeavesAbsentMembersUnset) {
@@ -121,37 +116,35 @@ TEST_F(MemoryService, UpdateSpecLeavesAbsentMembersUnset) {
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
-    auto answer = Invoke(*iface, "update", Input({{"vm", Str("vm-1")}, {"update_spec", c.spec}}));
+    auto answer = Invoke(*iface, "update", VmInput({{"update_spec", c.spec}}));
     ASSERT_TRUE(answer.succeeded()) << answer.errorName();
-    ASSERT_TRUE(host->lastSpec);
-    EXPECT_EQ(host->lastSpec->size, c.size);
-    EXPECT_EQ(host->lastSpec->hotAddEnabled, c.hotAdd);
+    ASSERT_TRUE(impl->lastSpec);
+    EXPECT_EQ(impl->lastSpec->size, c.size);
+    EXPECT_EQ(impl->lastSpec->hotAddEnabled, c.hotAdd);
   }
 }
 
 TEST_F(MemoryService, RefusedInputs) {
-  ExpectRefusals(
-      *iface, kNative,
-      {
-          {"get with an extra field",
-           "get",
-           Input({{"vm", Str("vm-1")}, {"x", Int(1)}}),
-           {"Get", "GetMethod::Input", "x"}},
-          {"update with an extra field",
-           "update",
-           Input({{"vm", Str("vm-1")}, {"update_spec", Struct(kUpdateSpec, {})}, {"x", Int(1)}}),
-           {"Update", "UpdateMethod::Input", "x"}},
-          {"spec with an extra field",
-           "update",
-           Input({{"vm", Str("vm-1")},
-                  {"update_spec", Struct(kUpdateSpec, {{"balloon", Bool(true)}})}}),
-           {"Update", "UpdateSpec", "balloon"}},
-          {"get without vm", "get", Input({})},
-          {"update without spec", "update", Input({{"vm", Str("vm-1")}})},
-          {"spec that is a text", "update",
-           Input({{"vm", Str("vm-1")}, {"update_spec", Str("big")}})},
-      });
-  EXPECT_TRUE(host->calls.empty());
+  ExpectRefusals(*iface, kNative,
+                 {
+                     {"get with an extra field",
+                      "get",
+                      VmInput({{"x", Int(1)}}),
+                      {"Get", "GetMethod::Input", "x"}},
+                     {"update with an extra field",
+                      "update",
+                      VmInput({{"update_spec", Struct(kUpdateSpec, {})}, {"x", Int(1)}}),
+                      {"Update", "UpdateMethod::Input", "x"}},
+                     {"spec with an extra field",
+                      "update",
+                      Input({{"vm", Str("vm-1")},
+                             {"update_spec", Struct(kUpdateSpec, {{"balloon", Bool(true)}})}}),
+                      {"Update", "UpdateSpec", "balloon"}},
+                     {"get without vm", "get", Input({})},
+                     {"update without spec", "update", VmInput()},
+                     {"spec that is a text", "update", VmInput({{"update_spec", Str("big")}})},
+                 });
+  EXPECT_TRUE(impl->calls.empty());
 }
 
 TEST_F(MemoryService, GetAnswers) {
@@ -173,8 +166,8 @@ TEST_F(MemoryService, GetAnswers) {
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
-    host->properties = c.properties;
-    auto answer = Invoke(*iface, "get", Input({{"vm", Str("vm-1")}}));
+    impl->properties = c.properties;
+    auto answer = Invoke(*iface, "get", VmInput());
     if (!c.expected) {
       EXPECT_EQ(answer.errorName(), StdError("internal_server_error"));
       continue;
@@ -185,9 +178,6 @@ TEST_F(MemoryService, GetAnswers) {
 }
 
 TEST_F(MemoryService, ThroughTheStub) {
-  auto stub = LocalStub<MemorySvc>(host);
-  ASSERT_TRUE(stub);
-
   auto got = Call<PropertiesPtr>([&](auto cb) { stub->Get("vm-1", nullptr, cb); });
   ASSERT_TRUE(got.ok() && *got.value) << got.errorName();
   EXPECT_EQ((*got.value)->size, 4096);
@@ -197,13 +187,13 @@ TEST_F(MemoryService, ThroughTheStub) {
   spec->hotAddEnabled = false;
   auto updated = Call<Void>([&](auto cb) { stub->Update("vm-1", spec, nullptr, cb); });
   EXPECT_TRUE(updated.ok()) << updated.errorName();
-  EXPECT_FALSE(host->lastSpec->size);
-  EXPECT_TRUE(host->lastSpec->hotAddEnabled == false);
+  EXPECT_FALSE(impl->lastSpec->size);
+  EXPECT_TRUE(impl->lastSpec->hotAddEnabled == false);
 
-  host->failure = Errors::ResourceBusy::Create();
+  impl->failure = Errors::ResourceBusy::Create();
   updated = Call<Void>([&](auto cb) { stub->Update("vm-1", spec, nullptr, cb); });
   EXPECT_EQ(updated.errorName(), StdError("resource_busy"));
-  host->failure = Errors::NotFound::Create();
+  impl->failure = Errors::NotFound::Create();
   got = Call<PropertiesPtr>([&](auto cb) { stub->Get("vm-2", nullptr, cb); });
   EXPECT_EQ(got.errorName(), StdError("not_found"));
   EXPECT_FALSE(got.value);

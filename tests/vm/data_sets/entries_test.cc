@@ -67,16 +67,11 @@ class FakeEntries : public EntriesSvc::AsyncServiceInterface, public Recorder {
   }
 };
 
-class EntriesTest : public ::testing::Test {
- protected:
-  std::shared_ptr<FakeEntries> impl = std::make_shared<FakeEntries>();
-  std::shared_ptr<Tarn::Provider::AsyncApiInterface> iface =
-      EntriesSvc::AsyncServiceBinder::BindImplementation(impl);
-};
+using EntriesTest = ServiceFixture<EntriesSvc, FakeEntries>;
 
 // An input naming vm-1 and ds-1, with `more` fields.
 std::shared_ptr<Tarn::Data::StructValue> EntryInput(const Fields& more = {}) {
-  auto input = Input({{"vm", Str("vm-1")}, {"data_set", Str("ds-1")}});
+  auto input = VmInput({{"data_set", Str("ds-1")}});
   for (auto& f : more) input->SetField(f.first, f.second);
   return input;
 }
@@ -206,10 +201,7 @@ TEST_F(EntriesTest, UndeclaredErrorsBecomeInternalErrors) {
 
 // --- end to end through the stub --------------------------------------------------------------
 
-class EntriesClientTest : public EntriesTest {
- protected:
-  std::unique_ptr<EntriesSvc::AsyncServiceStub> stub = LocalStub<EntriesSvc>(impl);
-};
+using EntriesClientTest = EntriesTest;
 
 TEST_F(EntriesClientTest, AnswersAndFailures) {
   EXPECT_TRUE(Call<Tarn::Void>([&](auto cb) {

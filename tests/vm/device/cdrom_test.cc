@@ -80,15 +80,10 @@ class FakeCdrom : public CdromSvc::AsyncServiceInterface, public Recorder {
   Tarn::OptionalPtr<const CdromSvc::FilterSpec> lastFilter;
 };
 
-class CdromTest : public ::testing::Test {
- protected:
-  std::shared_ptr<FakeCdrom> impl = std::make_shared<FakeCdrom>();
-  std::shared_ptr<Tarn::Provider::AsyncApiInterface> iface =
-      CdromSvc::AsyncServiceBinder::BindImplementation(impl);
-};
+using CdromTest = ServiceFixture<CdromSvc, FakeCdrom>;
 
 Tarn::Data::DataValuePtr AddInput(Tarn::Data::DataValuePtr backing) {
-  return Input({{"vm", Str("vm-1")}, {"backing", std::move(backing)}, {"device", Str("ide0:1")}});
+  return VmInput({{"backing", std::move(backing)}, {"device", Str("ide0:1")}});
 }
 
 Tarn::Data::DataValuePtr FilterTypes(Tarn::Data::DataValuePtr types) {
@@ -264,13 +259,12 @@ TEST_F(CdromTest, AddReachesTheImplementationAfterRecordingTheMachine) {
   EXPECT_FALSE(impl->lastBacking->deviceName);
   EXPECT_TRUE(impl->lastBacking->isoFile == std::string("/isos/a.iso"));
 
-  answer = ExpectAnswered(*iface, *impl, "delete",
-                          Input({{"vm", Str("vm-1")}, {"device", Str("ide0:2")}}), kVm1);
+  answer = ExpectAnswered(*iface, *impl, "delete", VmInput({{"device", Str("ide0:2")}}), kVm1);
   EXPECT_EQ(answer.output()->GetType(), Tarn::Data::DataType::VOID);
   EXPECT_EQ(impl->lastDevice, "ide0:2");
   // An undeclared input field holding nothing passes.
-  ExpectAnswered(*iface, *impl, "delete",
-                 Input({{"vm", Str("vm-1")}, {"device", Str("d")}, {"force", Unset()}}), kVm1);
+  ExpectAnswered(*iface, *impl, "delete", VmInput({{"device", Str("d")}, {"force", Unset()}}),
+                 kVm1);
 }
 
 TEST_F(CdromTest, RejectionsNeverReachTheImplementation) {
@@ -298,7 +292,7 @@ TEST_F(CdromTest, RejectionsNeverReachTheImplementation) {
           {"backing of the wrong kind", "add", AddInput(Int(3))},
           {"an undeclared field holding a value",
            "delete",
-           Input({{"vm", Str("vm-1")}, {"device", Str("d")}, {"force", Opt(Bool(true))}}),
+           VmInput({{"device", Str("d")}, {"force", Opt(Bool(true))}}),
            {"Delete", "DeleteMethod::Input", "force"}},
           // A repeated backing type names its index; a generic list the element's own text.
           Duplicate("known text twice", "list", FilterTypes(Texts({"IMAGE", "RAW", "IMAGE"})), "1"),
@@ -327,7 +321,7 @@ TEST_F(CdromTest, ListFilterArrivesEmptyWhenAbsent) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    auto input = Input({{"vm", Str("vm-1")}});
+    auto input = VmInput();
     if (c.filter) input->SetField("filter", c.filter);
     ExpectAnswered(*iface, *impl, "list", input, kVm1);
     EXPECT_EQ(static_cast<bool>(impl->lastFilter), c.present);
@@ -352,7 +346,7 @@ TEST_F(CdromTest, BackingTypeSetsKeepUnknownTextsApart) {
 
 TEST_F(CdromTest, AnswersAndImplementationErrors) {
   impl->summaries = {Summary("cdrom-2", "RAW", "ide1:0"), Summary("cdrom-1", "NETWORK", "ide0:0")};
-  auto answer = Invoke(*iface, "list", Input({{"vm", Str("vm-1")}}));
+  auto answer = Invoke(*iface, "list", VmInput());
   EXPECT_EQ(Text(answer.output()), Text(List({Struct(kSummary, {{"backing_type", Str("RAW")},
                                                                 {"cdrom", Str("cdrom-2")},
                                                                 {"device", Str("ide1:0")}}),
@@ -360,7 +354,7 @@ TEST_F(CdromTest, AnswersAndImplementationErrors) {
                                                                 {"cdrom", Str("cdrom-1")},
                                                                 {"device", Str("ide0:0")}})})));
   impl->summaries = {nullptr};
-  answer = Invoke(*iface, "list", Input({{"vm", Str("vm-1")}}));
+  answer = Invoke(*iface, "list", VmInput());
   EXPECT_EQ(answer.errorName(), StdError("internal_server_error"));
   EXPECT_TRUE(answer.error()->Messages().empty());
 
@@ -381,17 +375,14 @@ TEST_F(CdromTest, AnswersAndImplementationErrors) {
     auto input =
         std::string(c.wire) == "add"
             ? AddInput(Struct(kBackingInfo, {{"type", Str("RAW")}, {"device_name", Str("d")}}))
-            : Input({{"vm", Str("vm-1")}, {"device", Str("d")}});
+            : VmInput({{"device", Str("d")}});
     EXPECT_EQ(Invoke(*iface, c.wire, input).errorName(), StdError(c.delivered));
   }
 }
 
 // --- end to end through the stub --------------------------------------------------------------
 
-class CdromClientTest : public CdromTest {
- protected:
-  std::unique_ptr<CdromSvc::AsyncServiceStub> stub = LocalStub<CdromSvc>(impl);
-};
+using CdromClientTest = CdromTest;
 
 TEST_F(CdromClientTest, AddAnswerAndFailure) {
   auto added = Call<std::string>(

@@ -63,12 +63,7 @@ class FakeDisk : public DiskSvc::AsyncServiceInterface, public Recorder {
   Tarn::OptionalPtr<const DiskSvc::FilterSpec> lastFilter;
 };
 
-class DiskTest : public ::testing::Test {
- protected:
-  std::shared_ptr<FakeDisk> impl = std::make_shared<FakeDisk>();
-  std::shared_ptr<Tarn::Provider::AsyncApiInterface> iface =
-      DiskSvc::AsyncServiceBinder::BindImplementation(impl);
-};
+using DiskTest = ServiceFixture<DiskSvc, FakeDisk>;
 
 Tarn::Data::DataValuePtr ListWithDisks(Tarn::Data::DataValuePtr disks) {
   return Input(
@@ -171,13 +166,13 @@ TEST_F(DiskTest, ListFilterSetsArriveAsGiven) {
 
 TEST_F(DiskTest, ListResultConversion) {
   impl->listed = MakeList({});
-  EXPECT_EQ(Text(Invoke(*iface, "list", Input({{"vm", Str("vm-1")}})).output()),
+  EXPECT_EQ(Text(Invoke(*iface, "list", VmInput()).output()),
             Text(Struct(kListResult, {{"list", List({})}})));
   // No result, or a null summary in it, cannot be converted.
   for (ListPtr bad : {ListPtr(), ListPtr(MakeList({MakeSummary("d", "s"), nullptr}))}) {
     SCOPED_TRACE(bad ? "null summary" : "null result");
     impl->listed = bad;
-    auto answer = Invoke(*iface, "list", Input({{"vm", Str("vm-1")}}));
+    auto answer = Invoke(*iface, "list", VmInput());
     EXPECT_EQ(answer.errorName(), StdError("internal_server_error"));
     EXPECT_TRUE(answer.error()->Messages().empty());
   }
@@ -201,7 +196,7 @@ TEST_F(DiskTest, RejectedInputsNeverReachTheImplementation) {
           {"list without vm", "list", Input({})},
           {"list with an undeclared field",
            "list",
-           Input({{"vm", Str("vm-1")}, {"all", Bool(true)}}),
+           VmInput({{"all", Bool(true)}}),
            {"List", "ListMethod::Input", "all"}},
           {"list filter with sets given as a number", "list", ListWithDisks(Int(1))},
           // A repeated disk identifier is a duplicate element naming the text.
@@ -210,10 +205,7 @@ TEST_F(DiskTest, RejectedInputsNeverReachTheImplementation) {
   EXPECT_TRUE(impl->calls.empty());
 }
 
-class DiskClientTest : public DiskTest {
- protected:
-  std::unique_ptr<DiskSvc::AsyncServiceStub> stub = LocalStub<DiskSvc>(impl);
-};
+using DiskClientTest = DiskTest;
 
 TEST_F(DiskClientTest, AddAnswerAndFailure) {
   auto spec = std::make_shared<DiskSvc::AddSpec>();

@@ -73,12 +73,7 @@ class FakeNetwork : public NetworkSvc::AsyncServiceInterface, public Recorder {
   Tarn::OptionalPtr<const NetworkSvc::FilterSpec> lastFilter;
 };
 
-class NetworkTest : public ::testing::Test {
- protected:
-  std::shared_ptr<FakeNetwork> impl = std::make_shared<FakeNetwork>();
-  std::shared_ptr<Tarn::Provider::AsyncApiInterface> iface =
-      NetworkSvc::AsyncServiceBinder::BindImplementation(impl);
-};
+using NetworkTest = ServiceFixture<NetworkSvc, FakeNetwork>;
 
 Tarn::Data::DataValuePtr AddInput(Tarn::Data::DataValuePtr adapter) {
   return Input({{"spec", Struct(kAddSpec, {{"vm", Str("vm-1")},
@@ -174,13 +169,12 @@ TEST_F(NetworkTest, AdapterTextsReachTheImplementation) {
 
 TEST_F(NetworkTest, SummaryAdaptersTravelAsTheirTexts) {
   EXPECT_EQ(
-      Text(Invoke(*iface, "list", Input({{"vm", Str("vm-1")}})).output()),
+      Text(Invoke(*iface, "list", VmInput()).output()),
       Text(Struct(kListResult, {{"list", List({Struct(kSummary, {{"adapter", Str("VMXNET9")},
                                                                  {"device", Str("eth0")},
                                                                  {"id", Str("net-1")}})})}})));
   impl->listed = MakeList(nullptr);
-  EXPECT_EQ(Invoke(*iface, "list", Input({{"vm", Str("vm-1")}})).errorName(),
-            StdError("internal_server_error"));
+  EXPECT_EQ(Invoke(*iface, "list", VmInput()).errorName(), StdError("internal_server_error"));
 }
 
 TEST_F(NetworkTest, RejectedInputsNeverReachTheImplementation) {
@@ -192,10 +186,10 @@ TEST_F(NetworkTest, RejectedInputsNeverReachTheImplementation) {
                    Struct(kAddSpec,
                           {{"vm", Str("vm-1")}, {"network", Str("n")}, {"device", Str("d")}})}})},
           {"add adapter as a number", "add", AddInput(Int(4))},
-          {"remove without device", "remove", Input({{"vm", Str("vm-1")}})},
+          {"remove without device", "remove", VmInput()},
           {"remove with an undeclared field",
            "remove",
-           Input({{"vm", Str("vm-1")}, {"device", Str("d")}, {"mac", Str("00:11")}}),
+           VmInput({{"device", Str("d")}, {"mac", Str("00:11")}}),
            {"Remove", "RemoveMethod::Input", "mac"}},
           // A repeated adapter names its index; a generic list the element's own text.
           Duplicate("E1000 twice", "list", ListWithAdapters(Texts({"E1000", "E1000"})), "4"),
@@ -208,10 +202,7 @@ TEST_F(NetworkTest, RejectedInputsNeverReachTheImplementation) {
   EXPECT_TRUE(impl->calls.empty());
 }
 
-class NetworkClientTest : public NetworkTest {
- protected:
-  std::unique_ptr<NetworkSvc::AsyncServiceStub> stub = LocalStub<NetworkSvc>(impl);
-};
+using NetworkClientTest = NetworkTest;
 
 TEST_F(NetworkClientTest, AddAnswerAndFailure) {
   auto spec = std::make_shared<NetworkSvc::AddSpec>();

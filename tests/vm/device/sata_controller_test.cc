@@ -78,12 +78,7 @@ class FakeSata : public SataControllerSvc::AsyncServiceInterface, public Recorde
   }
 };
 
-class SataTest : public ::testing::Test {
- protected:
-  std::shared_ptr<FakeSata> impl = std::make_shared<FakeSata>();
-  std::shared_ptr<Tarn::Provider::AsyncApiInterface> iface =
-      SataControllerSvc::AsyncServiceBinder::BindImplementation(impl);
-};
+using SataTest = ServiceFixture<SataControllerSvc, FakeSata>;
 
 // Detects structure metadata on a record.
 template <class T, class = void>
@@ -128,16 +123,15 @@ TEST(SataHbaType, TableNamesAndNoMetadata) {
 
 TEST_F(SataTest, EveryOperationRecordsTheMachineFirst) {
   const std::vector<std::pair<const char*, Tarn::Data::DataValuePtr>> inputs = {
-      {"add",
-       Input({{"vm", Str("vm-1")}, {"hba_type", Str("AHCI")}, {"controller_number", Int(0)}})},
-      {"update",
-       Input({{"vm", Str("vm-1")}, {"hba_type", Str("AHCI")}, {"controller_number", Int(2)}})},
-      {"delete", Input({{"vm", Str("vm-1")}, {"controller_number", Int(3)}})},
-      {"list", Input({{"vm", Str("vm-1")}})},
+      {"add", VmInput({{"hba_type", Str("AHCI")}, {"controller_number", Int(0)}})},
+      {"update", VmInput({{"hba_type", Str("AHCI")}, {"controller_number", Int(2)}})},
+      {"delete", VmInput({{"controller_number", Int(3)}})},
+      {"list", VmInput()},
   };
   for (auto& [wire, input] : inputs) {
     SCOPED_TRACE(wire);
     ExpectAnswered(*iface, *impl, wire, input, kVm1);
+    EXPECT_EQ(impl->lastVm, "vm-1");
   }
   EXPECT_EQ(impl->calls, (std::vector<std::string>{"add", "update", "delete", "list"}));
   EXPECT_EQ(impl->lastNumber, 3);
@@ -159,9 +153,8 @@ TEST_F(SataTest, AddHandsOverTypeAndNumber) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    auto answer = Invoke(
-        *iface, "add",
-        Input({{"vm", Str("vm-1")}, {"hba_type", Str(c.hba)}, {"controller_number", c.number}}));
+    auto answer =
+        Invoke(*iface, "add", VmInput({{"hba_type", Str(c.hba)}, {"controller_number", c.number}}));
     ASSERT_TRUE(answer.succeeded()) << Text(answer.error());
     EXPECT_EQ(answer.output()->GetType(), Tarn::Data::DataType::VOID);
     EXPECT_TRUE(impl->lastHba == Tarn::EnumFromText<HbaType>(c.hba));
@@ -173,10 +166,8 @@ TEST_F(SataTest, RejectedInputsNeverReachTheImplementation) {
   ExpectRefusals(
       *iface, "::Com::Brantel::Kov::Vm::Device::SataControllerSvc::",
       {
-          {"add without controller number", "add",
-           Input({{"vm", Str("vm-1")}, {"hba_type", Str("AHCI")}})},
-          {"add without hba type", "add",
-           Input({{"vm", Str("vm-1")}, {"controller_number", Int(0)}})},
+          {"add without controller number", "add", VmInput({{"hba_type", Str("AHCI")}})},
+          {"add without hba type", "add", VmInput({{"controller_number", Int(0)}})},
           {"add with a number that is not one", "add",
            Input({{"vm", Str("vm-1")},
                   {"hba_type", Str("AHCI")},
@@ -185,12 +176,11 @@ TEST_F(SataTest, RejectedInputsNeverReachTheImplementation) {
            Input({{"vm", Str("vm-1")},
                   {"hba_type", Str("AHCI")},
                   {"controller_number", Bool(true)}})},
-          {"update without controller number", "update",
-           Input({{"vm", Str("vm-1")}, {"hba_type", Str("AHCI")}})},
+          {"update without controller number", "update", VmInput({{"hba_type", Str("AHCI")}})},
           {"delete without vm", "delete", Input({{"controller_number", Int(0)}})},
           {"delete with an undeclared field",
            "delete",
-           Input({{"vm", Str("vm-1")}, {"controller_number", Int(0)}, {"hba_type", Str("AHCI")}}),
+           VmInput({{"controller_number", Int(0)}, {"hba_type", Str("AHCI")}}),
            {"Delete", "DeleteMethod::Input", "hba_type"}},
           {"list filter labels as a number", "list",
            Input(
@@ -211,10 +201,7 @@ TEST_F(SataTest, ListFilterAndAnswer) {
                        Struct(kSummary, {{"label", Str("SATA controller 0")}})})));
 }
 
-class SataClientTest : public SataTest {
- protected:
-  std::unique_ptr<SataControllerSvc::AsyncServiceStub> stub = LocalStub<SataControllerSvc>(impl);
-};
+using SataClientTest = SataTest;
 
 TEST_F(SataClientTest, VoidOperationsAnswerAndFail) {
   const std::vector<std::pair<std::string, std::function<Outcome<Tarn::Void>()>>> calls = {

@@ -37,12 +37,7 @@ class FakeScsi : public ScsiControllerSvc::AsyncServiceInterface, public Recorde
   std::int64_t lastNumber = -1;
 };
 
-class ScsiTest : public ::testing::Test {
- protected:
-  std::shared_ptr<FakeScsi> impl = std::make_shared<FakeScsi>();
-  std::shared_ptr<Tarn::Provider::AsyncApiInterface> iface =
-      ScsiControllerSvc::AsyncServiceBinder::BindImplementation(impl);
-};
+using ScsiTest = ServiceFixture<ScsiControllerSvc, FakeScsi>;
 
 std::shared_ptr<Tarn::Data::StructValue> AddInput(const std::string& hba) {
   return Input({{"vm_id", Str("vm-8")}, {"hba_type", Str(hba)}, {"controller_number", Int(1)}});
@@ -92,7 +87,6 @@ TEST_F(ScsiTest, MachineUnderVmIsAMissingField) {
 }
 
 TEST_F(ScsiTest, EndToEndAnswerAndFailure) {
-  auto stub = LocalStub<ScsiControllerSvc>(impl);
   auto added = Call<Tarn::Void>(
       [&](auto cb) { stub->Add("vm-3", HbaType(HbaType::LSISAS), 7, nullptr, cb); });
   ASSERT_TRUE(added.ok()) << added.errorName();
@@ -114,9 +108,9 @@ TEST_F(ScsiTest, EndToEndAnswerAndFailure) {
 
 TEST_F(ScsiTest, StubSendsTheMachineUnderVmId) {
   auto target = CannedTarget::Answering(Tarn::Data::VoidValue::GetInstance());
-  auto stub = StubOn<ScsiControllerSvc>(target);
+  auto client = StubOn<ScsiControllerSvc>(target);
   EXPECT_TRUE(Call<Tarn::Void>([&](auto cb) {
-                stub.Add("vm-3", HbaType(HbaType::ZSCSI), 2, nullptr, cb);
+                client.Add("vm-3", HbaType(HbaType::ZSCSI), 2, nullptr, cb);
               }).ok());
   EXPECT_EQ(target->interfaceName, "com.brantel.kov.vm.device.scsi_controller");
   EXPECT_EQ(target->methodName, "add");

@@ -53,12 +53,7 @@ class HostLogLevel : public LogLevelSvc::AsyncServiceInterface, public Recorder 
   }
 };
 
-class LogLevelService : public ::testing::Test {
- protected:
-  std::shared_ptr<HostLogLevel> host = std::make_shared<HostLogLevel>();
-  std::shared_ptr<Tarn::Provider::AsyncApiInterface> iface =
-      LogLevelSvc::AsyncServiceBinder::BindImplementation(host);
-};
+using LogLevelService = ServiceFixture<LogLevelSvc, HostLogLevel>;
 
 std::shared_ptr<Tarn::Data::StructValue> SetInput(const std::string& level) {
   return Input({{"vm", Str("vm-1")},
@@ -70,7 +65,7 @@ TEST_F(LogLevelService, ShapeSeenByTheRuntime) {
   const std::vector<std::string> errors = {"error", "invalid_argument", "not_found",
                                            "not_allowed_in_current_state", "unauthorized"};
   ExpectShape<LogLevelSvc>(
-      host, "com.brantel.kov.vm.modules.log_level",
+      impl, "com.brantel.kov.vm.modules.log_level",
       {
           {"set", errors,
            "struct com.brantel.tarn.operation_input {module: string, spec: struct "
@@ -126,86 +121,82 @@ TEST_F(LogLevelService, SetPassesTheLevelOnUnknownTextsIncluded) {
     SCOPED_TRACE(c.text);
     auto answer = Invoke(*iface, "set", SetInput(c.text));
     ASSERT_TRUE(answer.succeeded()) << answer.errorName();
-    ASSERT_TRUE(host->lastSpec);
-    EXPECT_EQ(host->lastSpec->level.number(), c.number);
-    EXPECT_EQ(host->lastSpec->level.unknownText(), c.kept);
+    ASSERT_TRUE(impl->lastSpec);
+    EXPECT_EQ(impl->lastSpec->level.number(), c.number);
+    EXPECT_EQ(impl->lastSpec->level.unknownText(), c.kept);
     // Converted back, a level keeps its text; "_UNKNOWN" stays "_UNKNOWN".
     Tarn::Data::DataValuePtr value;
     Tarn::MessageList messages;
-    ASSERT_TRUE(Tarn::Data::NativeToValueAdapter::Adapt(&host->lastSpec, &value, messages));
+    ASSERT_TRUE(Tarn::Data::NativeToValueAdapter::Adapt(&impl->lastSpec, &value, messages));
     EXPECT_EQ(*Field(value, "level"), *Str(c.text));
   }
-  EXPECT_EQ(host->lastModule, "vmx");
+  EXPECT_EQ(impl->lastModule, "vmx");
 }
 
 TEST_F(LogLevelService, BothOperationsRecordTheMachineOnly) {
-  ExpectAnswered(*iface, *host, "set", SetInput("BRT_LOG_INFO"), {MachineResource("vm-1")});
-  EXPECT_EQ(host->lastModule, "vmx");
-  ExpectAnswered(*iface, *host, "delete", Input({{"vm", Str("vm-2")}, {"module", Str("mks")}}),
+  ExpectAnswered(*iface, *impl, "set", SetInput("BRT_LOG_INFO"), {MachineResource("vm-1")});
+  EXPECT_EQ(impl->lastModule, "vmx");
+  ExpectAnswered(*iface, *impl, "delete", Input({{"vm", Str("vm-2")}, {"module", Str("mks")}}),
                  {MachineResource("vm-2")});
-  EXPECT_EQ(host->lastModule, "mks");
+  EXPECT_EQ(impl->lastModule, "mks");
 }
 
 TEST_F(LogLevelService, RefusedInputs) {
   auto info = Struct(kSetSpec, {{"level", Str("BRT_LOG_INFO")}});
-  ExpectRefusals(
-      *iface, kNative,
-      {
-          {"set without module", "set", Input({{"vm", Str("vm-1")}, {"spec", info}})},
-          {"set without spec", "set", Input({{"vm", Str("vm-1")}, {"module", Str("vmx")}})},
-          {"spec without level", "set",
-           Input({{"vm", Str("vm-1")}, {"module", Str("vmx")}, {"spec", Struct(kSetSpec, {})}})},
-          {"spec with an extra field",
-           "set",
-           Input({{"vm", Str("vm-1")},
-                  {"module", Str("vmx")},
-                  {"spec",
-                   Struct(kSetSpec, {{"level", Str("BRT_LOG_INFO")}, {"sticky", Bool(true)}})}}),
-           {"Set", "SetSpec", "sticky"}},
-          {"set with an extra field",
-           "set",
-           Input({{"vm", Str("vm-1")}, {"module", Str("vmx")}, {"spec", info}, {"x", Int(1)}}),
-           {"Set", "SetMethod::Input", "x"}},
-          {"delete without module", "delete", Input({{"vm", Str("vm-1")}})},
-          {"delete with an extra field",
-           "delete",
-           Input({{"vm", Str("vm-1")}, {"module", Str("vmx")}, {"x", Int(1)}}),
-           {"Delete", "DeleteMethod::Input", "x"}},
-      });
-  EXPECT_TRUE(host->calls.empty());
+  ExpectRefusals(*iface, kNative,
+                 {
+                     {"set without module", "set", VmInput({{"spec", info}})},
+                     {"set without spec", "set", VmInput({{"module", Str("vmx")}})},
+                     {"spec without level", "set",
+                      VmInput({{"module", Str("vmx")}, {"spec", Struct(kSetSpec, {})}})},
+                     {"spec with an extra field",
+                      "set",
+                      Input({{"vm", Str("vm-1")},
+                             {"module", Str("vmx")},
+                             {"spec", Struct(kSetSpec, {{"level", Str("BRT_LOG_INFO")},
+                                                        {"sticky", Bool(true)}})}}),
+                      {"Set", "SetSpec", "sticky"}},
+                     {"set with an extra field",
+                      "set",
+                      VmInput({{"module", Str("vmx")}, {"spec", info}, {"x", Int(1)}}),
+                      {"Set", "SetMethod::Input", "x"}},
+                     {"delete without module", "delete", VmInput()},
+                     {"delete with an extra field",
+                      "delete",
+                      VmInput({{"module", Str("vmx")}, {"x", Int(1)}}),
+                      {"Delete", "DeleteMethod::Input", "x"}},
+                 });
+  EXPECT_TRUE(impl->calls.empty());
 }
 
 TEST_F(LogLevelService, ThroughTheStub) {
-  auto stub = LocalStub<LogLevelSvc>(host);
-  ASSERT_TRUE(stub);
-
   auto spec = std::make_shared<LogLevelSvc::SetSpec>();
   spec->level = Tarn::EnumFromText<Level>("BRT_LOG_DEBUG_42");
   auto set = Call<Void>([&](auto cb) { stub->Set("vm-2", "mks", spec, nullptr, cb); });
   EXPECT_TRUE(set.ok()) << set.errorName();
-  EXPECT_EQ(host->lastVm, "vm-2");
-  EXPECT_EQ(host->lastModule, "mks");
-  EXPECT_EQ(host->lastSpec->level.value(), Level::_UNKNOWN);
-  EXPECT_EQ(host->lastSpec->level.unknownText(), "BRT_LOG_DEBUG_42");
+  EXPECT_EQ(impl->lastVm, "vm-2");
+  EXPECT_EQ(impl->lastModule, "mks");
+  EXPECT_EQ(impl->lastSpec->level.value(), Level::_UNKNOWN);
+  EXPECT_EQ(impl->lastSpec->level.unknownText(), "BRT_LOG_DEBUG_42");
 
-  host->failure = Errors::NotFound::Create();
+  impl->failure = Errors::NotFound::Create();
   auto deleted = Call<Void>([&](auto cb) { stub->Delete("vm-2", "mks", nullptr, cb); });
   EXPECT_EQ(deleted.errorName(), StdError("not_found"));
-  EXPECT_EQ(host->calls, (std::vector<std::string>{"set", "delete"}));
+  EXPECT_EQ(impl->calls, (std::vector<std::string>{"set", "delete"}));
 }
 
 TEST_F(LogLevelService, ClientSetWithoutSpecFailsBeforeTheRuntime) {
   auto target = CannedTarget::Answering(Tarn::Data::VoidValue::GetInstance());
-  auto stub = StubOn<LogLevelSvc>(target);
+  auto client = StubOn<LogLevelSvc>(target);
   ExpectNullRecordRefused(
-      Call<Void>([&](auto cb) { stub.Set("vm-1", "vmx", nullptr, nullptr, cb); }), kSetSpec);
+      Call<Void>([&](auto cb) { client.Set("vm-1", "vmx", nullptr, nullptr, cb); }), kSetSpec);
   EXPECT_EQ(target->calls, 0);
 
-  Call<Void>([&](auto cb) { stub.Delete("vm-1", "vmx", nullptr, cb); });
+  Call<Void>([&](auto cb) { client.Delete("vm-1", "vmx", nullptr, cb); });
   EXPECT_EQ(target->calls, 1);
   EXPECT_EQ(target->interfaceName, "com.brantel.kov.vm.modules.log_level");
   EXPECT_EQ(target->methodName, "delete");
-  EXPECT_EQ(*target->lastInput, *Input({{"vm", Str("vm-1")}, {"module", Str("vmx")}}));
+  EXPECT_EQ(*target->lastInput, *VmInput({{"module", Str("vmx")}}));
 }
 
 }  // namespace
