@@ -3,6 +3,7 @@
 // children it could not convert at once.
 #pragma once
 
+#include <algorithm>
 #include <boost/container/small_vector.hpp>
 #include <memory>
 
@@ -37,13 +38,17 @@ class WorkStack {
   void Clear() { entries_.clear(); }
   bool Empty() const { return entries_.empty(); }
   std::size_t Size() const { return entries_.size(); }
-  // Runs entries until none are left.
+  // Runs entries until none are left, depth first and in the order each entry pushed its own:
+  // fields in declaration order, elements in list order. So when a value has several problems,
+  // the one reported is the first in reading order.
   template <class Container>
   void Run(Container& self, MessageList& messages) {
     while (!entries_.empty()) {
       Entry entry = std::move(entries_.back());
       entries_.pop_back();
+      const std::size_t mark = entries_.size();
       entry.fn(entry.src, entry.dst, self, messages);
+      if (entries_.size() > mark + 1) std::reverse(entries_.begin() + mark, entries_.end());
     }
   }
 

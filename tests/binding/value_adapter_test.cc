@@ -356,8 +356,9 @@ TEST(ValueAdapterFailures, FailureTable) {
   }
 }
 
-// However many problems a value has, one message reports the first one met.
-TEST(ValueAdapterFailures, ManyProblemsGiveOneMessage) {
+// However many problems a value has, one message reports the first in reading order: fields in
+// declaration order, list elements in list order.
+TEST(ValueAdapterFailures, ManyProblemsGiveOneMessageAboutTheFirst) {
   const FieldList base = EverythingFields();
   auto badFields = base;
   for (auto& f : FieldList{{"count", Bool(true)},
@@ -375,10 +376,13 @@ TEST(ValueAdapterFailures, ManyProblemsGiveOneMessage) {
   Everything record;
   MessageList messages;
   EXPECT_FALSE(ToNative(Struct(kEverythingName, badFields), record, messages));
-  EXPECT_EQ(messages.size(), 1u);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].id, kMismatch);  // "count", the first field, given a boolean
+  EXPECT_EQ(messages[0].args, (Args{"integer", "boolean"}));
   messages.clear();
   EXPECT_FALSE(ToNative(EverythingWith("leaves", badLeaves), record, messages));
-  EXPECT_EQ(Ids(messages), std::vector<std::string>{kMissing});
+  ASSERT_EQ(Ids(messages), std::vector<std::string>{kMissing});
+  EXPECT_EQ(messages[0].args[0], "size");  // the second element's, not the third's "name"
 }
 
 TEST(ValueAdapterFailures, NullValuesAreRejectedWithoutACrash) {
