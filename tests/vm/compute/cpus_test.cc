@@ -368,7 +368,6 @@ TEST_F(CpusEndToEndDeathTest, ImplementationAnsweringTwiceEndsTheProcess) {
   EXPECT_DEATH(stub.Update("vm-1", Spec(), nullptr, CatchUpdate()), "");
 }
 
-// ---------------------------------------------------------------------------------------------
 // The service's records
 
 TEST(CpusRecords, NamesDefaultsAndValidation) {

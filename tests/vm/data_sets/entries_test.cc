@@ -199,8 +199,6 @@ TEST_F(EntriesTest, UndeclaredErrorsBecomeInternalErrors) {
   }
 }
 
-// --- end to end through the stub --------------------------------------------------------------
-
 using EntriesClientTest = EntriesTest;
 
 TEST_F(EntriesClientTest, AnswersAndFailures) {

@@ -92,8 +92,6 @@ Tarn::Data::DataValuePtr FilterTypes(Tarn::Data::DataValuePtr types) {
                                                     {"cdroms", Opt(Texts({"c2", "c1"}))}}))}});
 }
 
-// --- shape, names, tables ---------------------------------------------------------------------
-
 TEST_F(CdromTest, ShapeSeenByTheRuntime) {
   ExpectShape<CdromSvc>(
       impl, "com.brantel.kov.vm.device.cdrom",
@@ -153,8 +151,6 @@ TEST(CdromBackingType, TablesAndNames) {
   ExpectMetadata<CdromSvc::FilterSpec>("com.brantel.kov.vm.device.Cdrom.FilterSpec",
                                        {{"cdroms", "VIRTUAL_CDROM"}});
 }
-
-// --- validation of the backing union ----------------------------------------------------------
 
 TEST(CdromBackingUnion, ChecksRunInOrderAndStopAtTheFirstFailure) {
   using Messages = std::vector<Tarn::BaseMessage>;
@@ -242,8 +238,6 @@ TEST(CdromInputValidation, AddNeedsAValidBackingListAValidFilterIfAny) {
   ValidationIds(list, nullptr, &messages);
   ExpectUndeclared(messages, kNative, "List", "FilterSpec", "vendor");
 }
-
-// --- provider pipeline ------------------------------------------------------------------------
 
 TEST_F(CdromTest, AddReachesTheImplementationAfterRecordingTheMachine) {
   auto answer = ExpectAnswered(
@@ -379,8 +373,6 @@ TEST_F(CdromTest, AnswersAndImplementationErrors) {
     EXPECT_EQ(Invoke(*iface, c.wire, input).errorName(), StdError(c.delivered));
   }
 }
-
-// --- end to end through the stub --------------------------------------------------------------
 
 using CdromClientTest = CdromTest;
 
