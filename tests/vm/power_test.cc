@@ -205,7 +205,7 @@ TEST_F(PowerService, RefusedInputsNeverReachTheHost) {
                      {"reset without vm", "reset", Input({})},
                      {"suspend without vm", "suspend", Input({})},
                      {"switch_on without spec", "switch_on", VmInput()},
-                     {"an undeclared field in the spec",
+                     {"an undeclared field inside \"spec\"",
                       "switch_on",
                       VmInput({{"spec", Struct(kSpec, {{"hard", Bool(true)}})}}),
                       {"SwitchOn", "SwitchOnSpec", "hard"}},

@@ -132,7 +132,7 @@ TEST_F(ZubService, RefusedInputsNeverReachTheHost) {
           {"guest_os in lower case", "create",
            CreateInput({{"vm", Str("vm-1")}, {"guest_os", Str("linux")}})},
           {"spec given as a text", "create", Input({{"spec", Str("vm-1")}})},
-          {"an undeclared field in the spec",
+          {"an undeclared field inside \"spec\"",
            "create",
            CreateInput({{"vm", Str("vm-1")}, {"guest_OS", Str("linux")}, {"cpu", Int(2)}}),
            {"Create", "CreateSpec", "cpu"}},
