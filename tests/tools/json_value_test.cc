@@ -48,41 +48,37 @@ std::string Refusal(const char* text, const DataDefinitionPtr& def) {
   return error;
 }
 
-TEST(JsonToValue, ValidInputFitsTheDefinitionAndConvertsToTheInputRecord) {
-  auto def = CpusUpdate();
-  auto value =
-      Convert(R"({"vm": "vm-1", "update_spec": {"count": 4, "hot_add_enabled": true}})", def);
+// Converts, validates against the definition and adapts to the operation's input record.
+template <class Input>
+Input Adapted(const char* text, const DataDefinitionPtr& def) {
+  auto value = Convert(text, def);
   Tarn::MessageList messages;
-  EXPECT_TRUE(def->Validate(value, messages));
-  CpusSvc::UpdateMethod::Input input;
-  ASSERT_TRUE(ValueToNativeAdapter::Adapt(value, &input, messages));
+  EXPECT_TRUE(def->Validate(value, messages)) << text;
+  Input input;
+  EXPECT_TRUE(ValueToNativeAdapter::Adapt(value, &input, messages)) << text;
+  return input;
+}
+
+TEST(JsonToValue, ValidInputFitsTheDefinitionAndConvertsToTheInputRecord) {
+  using Input = CpusSvc::UpdateMethod::Input;
+  auto input = Adapted<Input>(
+      R"({"vm": "vm-1", "update_spec": {"count": 4, "hot_add_enabled": true}})", CpusUpdate());
   EXPECT_EQ(input.vm, "vm-1");
   ASSERT_TRUE(input.updateSpec);
   EXPECT_TRUE(input.updateSpec->count == std::int64_t{4});
   EXPECT_TRUE(input.updateSpec->hotAddEnabled == true);
   EXPECT_FALSE(input.updateSpec->coresPerSocket);
-}
-
-TEST(JsonToValue, NullLeavesAnOptionalMemberUnset) {
-  auto value = Convert(R"({"vm": "a", "update_spec": {"count": null, "cores_per_socket": 2}})",
-                       CpusUpdate());
-  CpusSvc::UpdateMethod::Input input;
-  Tarn::MessageList messages;
-  ASSERT_TRUE(ValueToNativeAdapter::Adapt(value, &input, messages));
+  // null leaves an optional member unset.
+  input = Adapted<Input>(R"({"vm": "a", "update_spec": {"count": null, "cores_per_socket": 2}})",
+                         CpusUpdate());
   EXPECT_FALSE(input.updateSpec->count);
   EXPECT_TRUE(input.updateSpec->coresPerSocket == std::int64_t{2});
-}
-
-TEST(JsonToValue, IntegersAtTheEdgesOfSixtyFourBits) {
-  auto def = CpusUpdate();
-  for (const char* text : {R"({"vm":"a","update_spec":{"count":9223372036854775807}})",
-                           R"({"vm":"a","update_spec":{"count":-9223372036854775808}})"}) {
-    auto value = Convert(text, def);
-    CpusSvc::UpdateMethod::Input input;
-    Tarn::MessageList messages;
-    ASSERT_TRUE(ValueToNativeAdapter::Adapt(value, &input, messages));
-    EXPECT_TRUE(input.updateSpec->count);
-  }
+  // Integers at the edges of 64 bits.
+  input = Adapted<Input>(R"({"vm":"a","update_spec":{"count":9223372036854775807}})", CpusUpdate());
+  EXPECT_TRUE(input.updateSpec->count == INT64_MAX);
+  input =
+      Adapted<Input>(R"({"vm":"a","update_spec":{"count":-9223372036854775808}})", CpusUpdate());
+  EXPECT_TRUE(input.updateSpec->count == INT64_MIN);
 }
 
 TEST(JsonToValue, RefusalsNameThePlaceAndTheProblem) {
@@ -122,25 +118,16 @@ TEST(JsonToValue, RefusalsNameThePlaceAndTheProblem) {
   }
 }
 
-TEST(JsonToValue, ListsAndSetsOfStringsAndEnumerations) {
+TEST(JsonToValue, ListsSetsAndUnionCases) {
   auto def = InputDef("com.brantel.kov.vm.device.cdrom", "list");
-  auto value = Convert(
+  auto input = Adapted<CdromSvc::ListMethod::Input>(
       R"({"vm": "a", "filter": {"cdroms": ["c-1", "c-2"], "backing_types": ["RAW", "ATAPI"]}})",
       def);
-  Tarn::MessageList messages;
-  EXPECT_TRUE(def->Validate(value, messages));
-  CdromSvc::ListMethod::Input input;
-  ASSERT_TRUE(ValueToNativeAdapter::Adapt(value, &input, messages));
   ASSERT_TRUE(input.filter);
   EXPECT_EQ(*input.filter->cdroms, (std::set<std::string>{"c-1", "c-2"}));
   EXPECT_EQ(input.filter->backingTypes->size(), 2u);
   EXPECT_FALSE(input.filter->devices);
-
-  auto noFilter = Convert(R"({"vm": "a"})", def);
-  CdromSvc::ListMethod::Input bare;
-  ASSERT_TRUE(ValueToNativeAdapter::Adapt(noFilter, &bare, messages));
-  EXPECT_FALSE(bare.filter);
-
+  EXPECT_FALSE(Adapted<CdromSvc::ListMethod::Input>(R"({"vm": "a"})", def).filter);
   EXPECT_NE(Refusal(R"({"vm": "a", "filter": {"cdroms": ["c-1", 3]}})", def)
                 .find("filter.cdroms[1] must be a string, not an integer"),
             std::string::npos);
@@ -148,22 +135,17 @@ TEST(JsonToValue, ListsAndSetsOfStringsAndEnumerations) {
       Refusal(R"({"vm": "a", "filter": {"backing_types": "RAW"}})", def)
           .find("filter.backing_types must be an array (each element a string), not a string"),
       std::string::npos);
-}
 
-TEST(JsonToValue, UnionCaseMembersTravelAsOptionals) {
-  auto def = InputDef("com.brantel.kov.vm.device.cdrom", "add");
-  auto value = Convert(
+  // Union case members travel as optionals.
+  def = InputDef("com.brantel.kov.vm.device.cdrom", "add");
+  auto add = Adapted<CdromSvc::AddMethod::Input>(
       R"({"vm": "a", "device": "ide0:0", "backing": {"type": "ATAPI", "device_name": "/dev/sr0"}})",
       def);
-  Tarn::MessageList messages;
-  EXPECT_TRUE(def->Validate(value, messages)) << (messages.empty() ? "" : messages[0].id);
-  CdromSvc::AddMethod::Input input;
-  ASSERT_TRUE(ValueToNativeAdapter::Adapt(value, &input, messages));
-  EXPECT_TRUE(input.backing->deviceName == std::string("/dev/sr0"));
-  EXPECT_FALSE(input.backing->isoFile);
-
+  EXPECT_TRUE(add.backing->deviceName == std::string("/dev/sr0"));
+  EXPECT_FALSE(add.backing->isoFile);
   // Union rules are the definition's business, not the conversion's.
   auto broken = Convert(R"({"vm": "a", "device": "d", "backing": {"type": "ATAPI"}})", def);
+  Tarn::MessageList messages;
   EXPECT_FALSE(def->Validate(broken, messages));
 }
 

@@ -74,18 +74,15 @@ TEST(KovVm, HelpAndCommandLineMistakes) {
 }
 
 TEST(KovVm, ListAndDescribe) {
+  // What the catalog prints is tested with the catalog; here, that the commands reach it.
   Result list = KovVm({"list"});
   EXPECT_EQ(list.code, kExitOk);
   EXPECT_TRUE(Contains(list.out, "13 services, 37 operations"));
-  EXPECT_TRUE(Contains(list.out, "com.brantel.kov.vm.modules.log_level"));
-  Result service = KovVm({"describe", "com.brantel.kov.vm.power"});
-  EXPECT_EQ(service.code, kExitOk);
-  EXPECT_TRUE(Contains(service.out, "power.switch_on"));
-  EXPECT_TRUE(Contains(service.out, "suspended: case of \"state\": boolean"));
   Result operation = KovVm({"describe", "entries.set"});
   EXPECT_EQ(operation.code, kExitOk);
   EXPECT_TRUE(Contains(operation.out, "entries.set"));
   EXPECT_FALSE(Contains(operation.out, "entries.get"));
+  EXPECT_TRUE(Contains(KovVm({"describe", "com.brantel.kov.vm.power"}).out, "power.switch_on"));
 }
 
 TEST(KovVm, CallAnswersAsJsonOrFailsWithTheErrorTypeAndMessages) {
@@ -216,18 +213,13 @@ TEST_F(KovVmState, TenCommandsInSeparateRunsWorkOnOneLab) {
     ASSERT_EQ(r.code, kExitOk) << s.op << "\n" << r.err;
     EXPECT_TRUE(Contains(r.out, s.answer)) << s.op << "\n" << r.out;
   }
-  // Everything the ten runs did is in the file, and a later run sees it.
-  Result power = Call("power.get", R"({"vm": "vm-1"})");
-  EXPECT_TRUE(Contains(power.out, "\"state\": \"ON\""));
-  Result cdroms = Call("cdrom.list", R"({"vm": "vm-1"})");
-  EXPECT_TRUE(Contains(cdroms.out, "ide0:0"));
-  Result dock = Call("dock.list", "{}");
-  EXPECT_TRUE(Contains(dock.out, "vm-1"));
-  EXPECT_TRUE(Contains(dock.out, "vm-2"));
+  // Everything the ten runs did is in the file.
   Sim::LabData lab;
   std::string error;
   ASSERT_EQ(Sim::StateFile::Load(state_, lab, error), Sim::StateFile::LoadResult::kLoaded);
   ASSERT_EQ(lab.machines.size(), 2u);
+  EXPECT_EQ(lab.machines[0].power, Sim::PowerState::kOn);
+  EXPECT_EQ(lab.machines[0].cdroms.at(0).device, "ide0:0");
   EXPECT_EQ(lab.machines[0].memorySize, 2048);
   EXPECT_EQ(lab.machines[0].logLevels.at("vmx"), "BRT_LOG_INFO");
   EXPECT_EQ(lab.machines[1].dataSets.at(0).entries.at("k"), "v");
@@ -288,18 +280,12 @@ TEST(KovVmStateFile, UnusableLocationsAreReportedAsStateProblems) {
   EXPECT_TRUE(Contains(folder.err, "not a regular file"));
 }
 
-TEST(KovVmDemo, CallsEveryOperationThroughTheStubsAndExitsZero) {
-  Result r = KovVm({"demo"});
-  EXPECT_EQ(r.code, kExitOk) << r.out;
-  EXPECT_TRUE(Contains(r.out, "37 of 37 operations of 13 services called")) << r.out;
-  EXPECT_FALSE(Contains(r.out, "!!")) << r.out;
-  EXPECT_TRUE(r.err.empty());
-}
-
 TEST(KovVmDemo, EveryServiceFailsAtLeastOnceTheWayAUserExpects) {
   std::ostringstream out;
   DemoResult result = RunDemo(out);
   EXPECT_EQ(result.exitCode, 0);
+  EXPECT_TRUE(Contains(out.str(), "37 of 37 operations of 13 services called")) << out.str();
+  EXPECT_FALSE(Contains(out.str(), "!!")) << out.str();
   EXPECT_EQ(result.operations, 37u);
   EXPECT_EQ(result.counts.size(), 37u);
   for (auto& c : result.counts) EXPECT_GE(c.second, 1) << c.first;

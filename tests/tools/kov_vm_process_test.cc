@@ -93,8 +93,9 @@ TEST_F(KovVmProcess, OneLabAcrossTenRuns) {
 
 TEST_F(KovVmProcess, DemoExitsZero) {
   Outcome o = Exec({"demo"});
-  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.status, 0) << o.out;
   EXPECT_NE(o.out.find("37 of 37 operations"), std::string::npos);
+  EXPECT_TRUE(o.err.empty()) << o.err;
 }
 
 }  // namespace

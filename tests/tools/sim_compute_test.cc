@@ -1,4 +1,6 @@
 // The simulator's CPU and memory rules, reached through stubs.
+#include <tuple>
+
 #include "tests/tools/sim_fixture.h"
 
 namespace Kov {
@@ -11,12 +13,8 @@ struct CpuSpec {
   boost::optional<bool> hotAdd, hotRemove;
 };
 
-class SimCompute : public SimTest {
+class SimCompute : public SimVmTest {
  protected:
-  void SetUp() override {
-    SimTest::SetUp();
-    CreateVm("vm");
-  }
   Reply<Tarn::Void> UpdateCpus(const CpuSpec& s, const std::string& vm = "vm") {
     auto spec = std::make_shared<CpusSvc::UpdateSpec>();
     spec->count = s.count;
@@ -47,25 +45,19 @@ class SimCompute : public SimTest {
 
 TEST_F(SimCompute, NewMachineDefaults) {
   auto c = GetCpus();
-  ASSERT_TRUE(c);
-  EXPECT_EQ(c->count, 1);
-  EXPECT_EQ(c->coresPerSocket, 1);
-  EXPECT_FALSE(c->hotAddEnabled);
-  EXPECT_FALSE(c->hotRemoveEnabled);
   auto m = GetMemory();
-  ASSERT_TRUE(m);
-  EXPECT_EQ(m->size, 1024);
-  EXPECT_FALSE(m->hotAddEnabled);
+  ASSERT_TRUE(c && m);
+  EXPECT_EQ(std::make_tuple(c->count, c->coresPerSocket, c->hotAddEnabled, c->hotRemoveEnabled),
+            std::make_tuple(1, 1, false, false));
+  EXPECT_EQ(std::make_tuple(m->size, m->hotAddEnabled), std::make_tuple(1024, false));
 }
 
 TEST_F(SimCompute, CpuUpdateChangesOnlyTheMembersGiven) {
   ASSERT_TRUE(Succeeded(UpdateCpus({8, 4, true, boost::none})));
   ASSERT_TRUE(Succeeded(UpdateCpus({boost::none, boost::none, boost::none, true})));
   auto c = GetCpus();
-  EXPECT_EQ(c->count, 8);
-  EXPECT_EQ(c->coresPerSocket, 4);
-  EXPECT_TRUE(c->hotAddEnabled);
-  EXPECT_TRUE(c->hotRemoveEnabled);
+  EXPECT_EQ(std::make_tuple(c->count, c->coresPerSocket, c->hotAddEnabled, c->hotRemoveEnabled),
+            std::make_tuple(8, 4, true, true));
   EXPECT_TRUE(Succeeded(UpdateCpus({})));  // an empty specification changes nothing
   EXPECT_EQ(GetCpus()->count, 8);
 }
@@ -105,22 +97,21 @@ TEST_F(SimCompute, RunningMachineNeedsHotPlugForCpuChanges) {
   // Giving the current values changes nothing and is allowed.
   EXPECT_TRUE(Succeeded(UpdateCpus({4, 2, false, false})));
   EXPECT_EQ(GetCpus()->count, 4);
-}
 
-TEST_F(SimCompute, RunningMachineWithHotPlugEnabled) {
-  ASSERT_TRUE(Succeeded(UpdateCpus({2, 2, true, false})));
-  SwitchOn("vm");
-  EXPECT_TRUE(Succeeded(UpdateCpus({8, {}, {}, {}})));
-  EXPECT_EQ(GetCpus()->count, 8);
-  // Hot-add does not allow removing.
-  EXPECT_TRUE(
-      FailedWith(UpdateCpus({4, {}, {}, {}}), kNotAllowed, "kov.sim.cpu.hot.remove.disabled"));
+  // With hot-add only, a running machine may grow but not shrink.
+  CreateVm("hot");
+  ASSERT_TRUE(Succeeded(UpdateCpus({2, 2, true, false}, "hot")));
+  SwitchOn("hot");
+  EXPECT_TRUE(Succeeded(UpdateCpus({8, {}, {}, {}}, "hot")));
+  EXPECT_EQ(GetCpus("hot")->count, 8);
+  EXPECT_TRUE(FailedWith(UpdateCpus({4, {}, {}, {}}, "hot"), kNotAllowed,
+                         "kov.sim.cpu.hot.remove.disabled"));
 }
 
 TEST_F(SimCompute, MemoryRules) {
-  EXPECT_TRUE(FailedWith(UpdateMemory(0), kInvalidArgument, "kov.sim.memory.size.invalid"));
-  EXPECT_TRUE(FailedWith(UpdateMemory(-1024), kInvalidArgument, "kov.sim.memory.size.invalid"));
-  EXPECT_TRUE(FailedWith(UpdateMemory(1048580), kInvalidArgument, "kov.sim.memory.size.invalid"));
+  for (std::int64_t size : {0, -1024, 1048580}) {
+    EXPECT_TRUE(FailedWith(UpdateMemory(size), kInvalidArgument, "kov.sim.memory.size.invalid"));
+  }
   EXPECT_TRUE(FailedWith(UpdateMemory(1026), kInvalidArgument, "kov.sim.memory.size.granule"));
   EXPECT_EQ(GetMemory()->size, 1024);
   EXPECT_TRUE(Succeeded(UpdateMemory(2048)));
@@ -157,12 +148,9 @@ TEST_F(SimCompute, UnknownMachineIsNotFound) {
 
 TEST_F(SimCompute, NullSpecificationNeverReachesTheSimulator) {
   // The stub refuses to send it: the binding's own invalid-argument error, not the simulator's.
-  auto r =
-      Call<CpusSvc::UpdateMethod>([&](auto& res) { cpus.Update("vm", nullptr, nullptr, res); });
-  ASSERT_TRUE(r.error);
-  EXPECT_EQ(r.error->name(), kInvalidArgument);
-  ASSERT_FALSE(r.error->Messages().empty());
-  EXPECT_EQ(r.error->Messages()[0].id, "tarn.data.unset.non.optional.field");
+  EXPECT_TRUE(FailedWith(
+      Call<CpusSvc::UpdateMethod>([&](auto& r) { cpus.Update("vm", nullptr, nullptr, r); }),
+      kInvalidArgument, "tarn.data.unset.non.optional.field"));
 }
 
 }  // namespace

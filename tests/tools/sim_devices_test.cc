@@ -8,13 +8,8 @@ namespace Sim {
 namespace Testing {
 namespace {
 
-class SimDevices : public SimTest {
+class SimDevices : public SimVmTest {
  protected:
-  void SetUp() override {
-    SimTest::SetUp();
-    CreateVm("vm");
-  }
-
   static std::shared_ptr<CdromSvc::BackingInfo> Image(boost::optional<std::string> iso) {
     auto b = std::make_shared<CdromSvc::BackingInfo>();
     b->type = Enum<CdromSvc::BackingType>("IMAGE");
@@ -153,15 +148,7 @@ TEST_F(SimDevices, CdromAddRefusals) {
   EXPECT_EQ(Cdroms().size(), 4u);
 }
 
-TEST_F(SimDevices, CdromChangesOnlyWhileOff) {
-  ASSERT_TRUE(Succeeded(AddCdrom(Image({}), "ide0:0")));
-  SwitchOn("vm");
-  EXPECT_TRUE(FailedWith(AddCdrom(Image({}), "ide0:1"), kNotAllowed, "kov.sim.vm.powered.on"));
-  EXPECT_TRUE(FailedWith(DeleteCdrom("cdrom-1"), kNotAllowed, "kov.sim.vm.powered.on"));
-  EXPECT_EQ(Cdroms().size(), 1u);
-}
-
-TEST_F(SimDevices, CdromDeleteByIdentifierOrDeviceName) {
+TEST_F(SimDevices, CdromDeleteByIdentifierOrDeviceNameOnlyWhileOff) {
   ASSERT_TRUE(Succeeded(AddCdrom(Image({}), "ide0:0")));
   ASSERT_TRUE(Succeeded(AddCdrom(Image({}), "ide0:1")));
   EXPECT_TRUE(Succeeded(DeleteCdrom("ide0:1")));
@@ -170,6 +157,12 @@ TEST_F(SimDevices, CdromDeleteByIdentifierOrDeviceName) {
   EXPECT_TRUE(FailedWith(DeleteCdrom("cdrom-1"), kNotFound, "kov.sim.cdrom.not.found"));
   EXPECT_TRUE(FailedWith(DeleteCdrom(""), kInvalidArgument, "kov.sim.device.name.empty"));
   EXPECT_TRUE(FailedWith(DeleteCdrom("cdrom-1", "ghost"), kNotFound, "kov.sim.vm.not.found"));
+  // Drives change only while the machine is off.
+  ASSERT_TRUE(Succeeded(AddCdrom(Image({}), "ide0:0")));
+  SwitchOn("vm");
+  EXPECT_TRUE(FailedWith(AddCdrom(Image({}), "ide0:1"), kNotAllowed, "kov.sim.vm.powered.on"));
+  EXPECT_TRUE(FailedWith(DeleteCdrom("ide0:0"), kNotAllowed, "kov.sim.vm.powered.on"));
+  EXPECT_EQ(Cdroms().size(), 1u);
 }
 
 TEST_F(SimDevices, CdromFilters) {
@@ -205,7 +198,7 @@ TEST_F(SimDevices, DeviceNamesAreSharedByDrivesDisksAndAdapters) {
   EXPECT_TRUE(Succeeded(AddCdrom(Image({}), "dev0", "other")));
 }
 
-TEST_F(SimDevices, DisksWithGivenOrHostAssignedIdentifiers) {
+TEST_F(SimDevices, DisksWithGivenOrHostAssignedIdentifiersUpToTheLimit) {
   auto fresh = AddDisk("", "scsi0:0");
   ASSERT_TRUE(Succeeded(fresh));
   EXPECT_EQ(*fresh.value, "disk-1");
@@ -227,13 +220,10 @@ TEST_F(SimDevices, DisksWithGivenOrHostAssignedIdentifiers) {
   EXPECT_EQ(Disks(f), (std::vector<std::string>{"data-7@scsi0:1", "disk-3@scsi0:3"}));
   f->devices = std::set<std::string>{"scsi0:1"};
   EXPECT_EQ(Disks(f), (std::vector<std::string>{"data-7@scsi0:1"}));
+  for (int i = 4; i < 16; ++i) ASSERT_TRUE(Succeeded(AddDisk("", "d" + std::to_string(i))));
+  EXPECT_TRUE(FailedWith(AddDisk("", "d16"), kUnableToAllocate, "kov.sim.disk.limit"));
   SwitchOn("vm");
   EXPECT_TRUE(FailedWith(AddDisk("y", "scsi1:1"), kNotAllowed, "kov.sim.vm.powered.on"));
-}
-
-TEST_F(SimDevices, DiskLimit) {
-  for (int i = 0; i < 16; ++i) ASSERT_TRUE(Succeeded(AddDisk("", "d" + std::to_string(i))));
-  EXPECT_TRUE(FailedWith(AddDisk("", "d16"), kUnableToAllocate, "kov.sim.disk.limit"));
 }
 
 TEST_F(SimDevices, NetworkAdapters) {

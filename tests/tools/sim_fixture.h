@@ -124,6 +124,15 @@ class SimTest : public ::testing::Test {
   LogLevelSvc::AsyncServiceStub logLevel;
 };
 
+// A simulator that already holds one machine, "vm".
+class SimVmTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    CreateVm("vm");
+  }
+};
+
 // Checks that an answer failed with the given error type and, when given, message id.
 template <class R>
 ::testing::AssertionResult FailedWith(const Reply<R>& reply, const std::string& type,

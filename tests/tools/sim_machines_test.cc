@@ -57,6 +57,7 @@ class SimMachines : public SimTest {
 };
 
 TEST_F(SimMachines, CreateAddsAnOffMachineToTheDockInCreationOrder) {
+  EXPECT_TRUE(Dock().empty());
   EXPECT_TRUE(Succeeded(Create("b", "zubsd", std::string("zub-21"))));
   EXPECT_TRUE(Succeeded(Create("a", "zubuntu")));
   EXPECT_EQ(Dock(), (std::vector<std::string>{"b", "a"}));
@@ -102,23 +103,14 @@ TEST_F(SimMachines, PowerStateMachine) {
   EXPECT_EQ(State("vm"), "OFF/false");
 }
 
-TEST_F(SimMachines, SwitchOnAcceptsEverySpecificationAndLoadsTheMachine) {
-  CreateVm("vm");
-  auto spec = std::make_shared<PowerSvc::SwitchOnSpec>();
-  spec->paused = true;
-  spec->soft = false;
-  EXPECT_TRUE(Succeeded(
-      Call<PowerSvc::SwitchOnMethod>([&](auto& r) { power.SwitchOn("vm", spec, nullptr, r); })));
-  EXPECT_TRUE(data().machines[0].loaded);
-}
-
 TEST_F(SimMachines, EveryPowerOperationReportsAnUnknownMachineAsNotFound) {
   CreateVm("known");
-  EXPECT_TRUE(FailedWith(Get("ghost"), kNotFound, "kov.sim.vm.not.found"));
-  EXPECT_TRUE(FailedWith(On("ghost"), kNotFound, "kov.sim.vm.not.found"));
-  EXPECT_TRUE(FailedWith(Off("ghost"), kNotFound, "kov.sim.vm.not.found"));
-  EXPECT_TRUE(FailedWith(Reset("ghost"), kNotFound, "kov.sim.vm.not.found"));
-  EXPECT_TRUE(FailedWith(Suspend("ghost"), kNotFound, "kov.sim.vm.not.found"));
+  const char* id = "kov.sim.vm.not.found";
+  EXPECT_TRUE(FailedWith(Get("ghost"), kNotFound, id));
+  EXPECT_TRUE(FailedWith(On("ghost"), kNotFound, id));
+  EXPECT_TRUE(FailedWith(Off("ghost"), kNotFound, id));
+  EXPECT_TRUE(FailedWith(Reset("ghost"), kNotFound, id));
+  EXPECT_TRUE(FailedWith(Suspend("ghost"), kNotFound, id));
   EXPECT_TRUE(FailedWith(Get(""), kNotFound));
   // Identifiers are compared exactly.
   EXPECT_TRUE(FailedWith(Get("Known"), kNotFound));
@@ -140,7 +132,7 @@ TEST_F(SimMachines, DeleteOnlyWhenNotOn) {
   EXPECT_EQ(State("vm"), "OFF/false");
 }
 
-TEST_F(SimMachines, DockLoad) {
+TEST_F(SimMachines, DockLoadAndSwitchOnLoad) {
   CreateVm("vm");
   auto load = [&](const std::string& vm) {
     return Call<DockSvc::LoadMethod>([&](auto& r) { dock.Load(vm, nullptr, r); });
@@ -151,9 +143,15 @@ TEST_F(SimMachines, DockLoad) {
   EXPECT_TRUE(Succeeded(load("vm")));  // loading again changes nothing
   EXPECT_TRUE(FailedWith(load("ghost"), kNotFound, "kov.sim.vm.not.found"));
   EXPECT_TRUE(FailedWith(load(""), kInvalidArgument, "kov.sim.vm.id.empty"));
+  // Switching on loads a machine, whatever the specification says.
+  CreateVm("other");
+  auto spec = std::make_shared<PowerSvc::SwitchOnSpec>();
+  spec->paused = true;
+  spec->soft = false;
+  EXPECT_TRUE(Succeeded(
+      Call<PowerSvc::SwitchOnMethod>([&](auto& r) { power.SwitchOn("other", spec, nullptr, r); })));
+  EXPECT_TRUE(data().machines[1].loaded);
 }
-
-TEST_F(SimMachines, EmptyDockListsNothing) { EXPECT_TRUE(Dock().empty()); }
 
 }  // namespace
 }  // namespace Testing

@@ -1,15 +1,9 @@
 // The simulator's state file: what it holds, what it refuses, and how it is written.
 #include "tools/sim/state_file.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "tests/tools/temp_dir.h"
 
@@ -56,16 +50,10 @@ LabData FullLab() {
   return lab;
 }
 
-TEST(StateFile, DocumentCarriesMarkerAndVersion) {
-  json doc = StateFile::ToJson(LabData{});
-  EXPECT_EQ(doc["format"], "kov-vm-sim-state");
-  EXPECT_EQ(doc["version"], 1);
-  EXPECT_TRUE(doc["machines"].is_array());
-}
-
 TEST(StateFile, EverythingSurvivesTheRoundTrip) {
-  const LabData lab = FullLab();
-  const json doc = StateFile::ToJson(lab);
+  const json empty = StateFile::ToJson(LabData{});
+  EXPECT_EQ(empty, json::parse(R"({"format": "kov-vm-sim-state", "version": 1, "machines": []})"));
+  const json doc = StateFile::ToJson(FullLab());
   LabData back;
   std::string error;
   ASSERT_TRUE(StateFile::FromJson(doc, back, error)) << error;
@@ -174,42 +162,33 @@ class StateFileOnDisk : public ::testing::Test {
   std::string path_ = dir_.path() + "/lab.json";
 };
 
-TEST_F(StateFileOnDisk, MissingFileIsAFreshStart) {
+TEST_F(StateFileOnDisk, MissingThenSavedThenReplaced) {
   LabData out;
   std::string error;
   EXPECT_EQ(StateFile::Load(path_, out, error), StateFile::LoadResult::kMissing);
   EXPECT_TRUE(out.machines.empty());
   EXPECT_FALSE(FileExists(path_));
-}
-
-TEST_F(StateFileOnDisk, SaveThenLoad) {
-  std::string error;
   ASSERT_TRUE(StateFile::Save(path_, FullLab(), error)) << error;
-  LabData out;
   ASSERT_EQ(StateFile::Load(path_, out, error), StateFile::LoadResult::kLoaded) << error;
   EXPECT_EQ(StateFile::ToJson(out), StateFile::ToJson(FullLab()));
   // Only the state file is left: the temporary file was renamed into place.
   EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"lab.json"}));
-  const std::string text = ReadFile(path_);
-  ASSERT_FALSE(text.empty());
-  EXPECT_EQ(text.back(), '\n');
-}
-
-TEST_F(StateFileOnDisk, SaveReplacesTheOldFile) {
-  std::string error;
-  ASSERT_TRUE(StateFile::Save(path_, FullLab(), error));
+  EXPECT_EQ(ReadFile(path_).back(), '\n');
   ASSERT_TRUE(StateFile::Save(path_, LabData{}, error));
-  LabData out = FullLab();
   ASSERT_EQ(StateFile::Load(path_, out, error), StateFile::LoadResult::kLoaded);
   EXPECT_TRUE(out.machines.empty());
   EXPECT_EQ(dir_.Entries().size(), 1u);
 }
 
-TEST_F(StateFileOnDisk, SaveIntoAMissingFolderFails) {
+TEST_F(StateFileOnDisk, UnusableLocationsFail) {
   std::string error;
   EXPECT_FALSE(StateFile::Save(dir_.path() + "/no/such/lab.json", FullLab(), error));
   EXPECT_FALSE(error.empty());
   EXPECT_TRUE(dir_.Entries().empty());
+  LabData out;
+  error.clear();
+  EXPECT_EQ(StateFile::Load(dir_.path(), out, error), StateFile::LoadResult::kRefused);
+  EXPECT_FALSE(error.empty());
 }
 
 TEST_F(StateFileOnDisk, DamagedFilesAreRefusedAndLeftAsTheyAre) {
@@ -232,13 +211,6 @@ TEST_F(StateFileOnDisk, DamagedFilesAreRefusedAndLeftAsTheyAre) {
     EXPECT_EQ(ReadFile(path_), content);
     EXPECT_TRUE(out.machines.empty());
   }
-}
-
-TEST_F(StateFileOnDisk, AFolderIsNotAStateFile) {
-  LabData out;
-  std::string error;
-  EXPECT_EQ(StateFile::Load(dir_.path(), out, error), StateFile::LoadResult::kRefused);
-  EXPECT_FALSE(error.empty());
 }
 
 }  // namespace

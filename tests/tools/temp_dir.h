@@ -3,11 +3,13 @@
 #pragma once
 
 #include <dirent.h>
+#include <ftw.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -49,21 +51,14 @@ class TempDir {
  private:
   static void Remove(const std::string& path) {
     if (path.empty()) return;
-    if (DIR* d = ::opendir(path.c_str())) {
-      while (dirent* e = ::readdir(d)) {
-        std::string n = e->d_name;
-        if (n == "." || n == "..") continue;
-        std::string child = path + "/" + n;
-        struct stat st;
-        if (::lstat(child.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-          Remove(child);
-        } else {
-          ::unlink(child.c_str());
-        }
-      }
-      ::closedir(d);
-    }
-    ::rmdir(path.c_str());
+    // Depth first, without following links: children go before their folder.
+    ::nftw(
+        path.c_str(),
+        [](const char* p, const struct stat*, int, FTW*) {
+          ::remove(p);
+          return 0;
+        },
+        16, FTW_DEPTH | FTW_PHYS);
   }
 
   std::string path_;
