@@ -38,12 +38,7 @@ class SimDataSets : public SimVmTest {
   }
   std::vector<std::string> List() {
     auto r = Call<DataSetsSvc::ListMethod>([&](auto& res) { dataSets.List("vm", nullptr, res); });
-    EXPECT_TRUE(Succeeded(r));
-    std::vector<std::string> out;
-    if (r.value) {
-      for (auto& s : *r.value) out.push_back(s->dataSet + "=" + s->name);
-    }
-    return out;
+    return Texts(r, [](auto& s) { return s.dataSet + "=" + s.name; });
   }
   Reply<Tarn::Void> Set(const std::string& id, const std::string& key, const std::string& value,
                         const std::string& vm = "vm") {

@@ -28,14 +28,9 @@ class SimDevices : public SimVmTest {
   }
   std::vector<std::string> Cdroms(Tarn::OptionalPtr<const CdromSvc::FilterSpec> filter = {}) {
     auto r = Call<CdromSvc::ListMethod>([&](auto& res) { cdrom.List("vm", filter, nullptr, res); });
-    EXPECT_TRUE(Succeeded(r));
-    std::vector<std::string> out;
-    if (r.value) {
-      for (auto& s : *r.value) {
-        out.push_back(s->cdrom + "/" + Tarn::EnumToText(s->backingType) + "/" + s->device);
-      }
-    }
-    return out;
+    return Texts(r, [](auto& s) {
+      return s.cdrom + "/" + Tarn::EnumToText(s.backingType) + "/" + s.device;
+    });
   }
   Reply<Tarn::Void> DeleteCdrom(const std::string& device, const std::string& vm = "vm") {
     return Call<CdromSvc::DeleteMethod>([&](auto& r) { cdrom.Delete(vm, device, nullptr, r); });
@@ -50,12 +45,7 @@ class SimDevices : public SimVmTest {
   }
   std::vector<std::string> Disks(Tarn::OptionalPtr<const DiskSvc::FilterSpec> filter = {}) {
     auto r = Call<DiskSvc::ListMethod>([&](auto& res) { disk.List("vm", filter, nullptr, res); });
-    EXPECT_TRUE(Succeeded(r));
-    std::vector<std::string> out;
-    if (r.value) {
-      for (auto& s : (*r.value)->list) out.push_back(s->disk + "@" + s->device);
-    }
-    return out;
+    return Texts(r, [](auto& s) { return s.disk + "@" + s.device; });
   }
   Reply<Tarn::Void> AddNic(const std::string& net, const char* adapter, const std::string& device,
                            const std::string& vm = "vm") {
@@ -69,14 +59,8 @@ class SimDevices : public SimVmTest {
   std::vector<std::string> Nics(Tarn::OptionalPtr<const NetworkSvc::FilterSpec> filter = {}) {
     auto r =
         Call<NetworkSvc::ListMethod>([&](auto& res) { network.List("vm", filter, nullptr, res); });
-    EXPECT_TRUE(Succeeded(r));
-    std::vector<std::string> out;
-    if (r.value) {
-      for (auto& s : (*r.value)->list) {
-        out.push_back(s->id + "/" + Tarn::EnumToText(s->adapter) + "/" + s->device);
-      }
-    }
-    return out;
+    return Texts(r,
+                 [](auto& s) { return s.id + "/" + Tarn::EnumToText(s.adapter) + "/" + s.device; });
   }
   Reply<Tarn::Void> RemoveNic(const std::string& device, const std::string& vm = "vm") {
     return Call<NetworkSvc::RemoveMethod>([&](auto& r) { network.Remove(vm, device, nullptr, r); });
@@ -98,12 +82,7 @@ class SimDevices : public SimVmTest {
       Tarn::OptionalPtr<const SataControllerSvc::FilterSpec> filter = {}) {
     auto r = Call<SataControllerSvc::ListMethod>(
         [&](auto& res) { sata.List("vm", filter, nullptr, res); });
-    EXPECT_TRUE(Succeeded(r));
-    std::vector<std::string> out;
-    if (r.value) {
-      for (auto& s : *r.value) out.push_back(s->label);
-    }
-    return out;
+    return Texts(r, [](auto& s) { return s.label; });
   }
   Reply<Tarn::Void> AddScsi(std::int64_t n, const char* hba = "LSILOGIC",
                             const std::string& vm = "vm") {

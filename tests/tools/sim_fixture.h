@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "runtime/local_provider.h"
 #include "runtime/stub.h"
@@ -154,6 +155,31 @@ template <class R>
     }
   }
   return ::testing::AssertionSuccess();
+}
+
+// The items of a listing answer: the answer itself, or its "list" or "items" member.
+template <class T>
+const std::vector<T>& Items(const std::vector<T>& list) {
+  return list;
+}
+template <class P>
+auto Items(const P& p) -> decltype((p->list)) {
+  return p->list;
+}
+template <class P>
+auto Items(const P& p) -> decltype((p->items)) {
+  return p->items;
+}
+
+// The text `f` makes of each listed item; none when the listing failed, which fails the test.
+template <class R, class F>
+std::vector<std::string> Texts(const Reply<R>& reply, F f) {
+  EXPECT_FALSE(reply.error) << reply.error->ToString();
+  std::vector<std::string> out;
+  if (reply.value) {
+    for (auto& item : Items(*reply.value)) out.push_back(f(*item));
+  }
+  return out;
 }
 
 template <class R>

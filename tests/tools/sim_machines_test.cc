@@ -38,12 +38,7 @@ class SimMachines : public SimTest {
   }
   std::vector<std::string> Dock() {
     auto r = Call<DockSvc::ListMethod>([&](auto& res) { dock.List(nullptr, res); });
-    EXPECT_TRUE(Succeeded(r));
-    std::vector<std::string> ids;
-    if (r.value) {
-      for (auto& item : (*r.value)->items) ids.push_back(item->vm);
-    }
-    return ids;
+    return Texts(r, [](auto& item) { return item.vm; });
   }
   // "ON", "OFF/false", "OFF/true": the power state as get reports it.
   std::string State(const std::string& vm) {
