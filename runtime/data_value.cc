@@ -195,6 +195,12 @@ class ValuePrinter {
     return out;
   }
 
+  // Two values of the same primitive kind V hold the same payload.
+  template <class V>
+  static bool SameValue(const DataValue* x, const DataValue* y) {
+    return static_cast<const V*>(x)->value() == static_cast<const V*>(y)->value();
+  }
+
   static bool Equal(const DataValue& a, const DataValue& b) {
     std::vector<std::pair<const DataValue*, const DataValue*>> stack{{&a, &b}};
     while (!stack.empty()) {
@@ -206,9 +212,7 @@ class ValuePrinter {
         case DataType::VOID:
           break;
         case DataType::INTEGER:
-          if (static_cast<const IntegerValue*>(x)->value() !=
-              static_cast<const IntegerValue*>(y)->value())
-            return false;
+          if (!SameValue<IntegerValue>(x, y)) return false;
           break;
         case DataType::DOUBLE: {
           double p = static_cast<const DoubleValue*>(x)->value();
@@ -217,24 +221,16 @@ class ValuePrinter {
           break;
         }
         case DataType::BOOLEAN:
-          if (static_cast<const BooleanValue*>(x)->value() !=
-              static_cast<const BooleanValue*>(y)->value())
-            return false;
+          if (!SameValue<BooleanValue>(x, y)) return false;
           break;
         case DataType::STRING:
-          if (static_cast<const StringValue*>(x)->value() !=
-              static_cast<const StringValue*>(y)->value())
-            return false;
+          if (!SameValue<StringValue>(x, y)) return false;
           break;
         case DataType::BLOB:
-          if (static_cast<const BlobValue*>(x)->value() !=
-              static_cast<const BlobValue*>(y)->value())
-            return false;
+          if (!SameValue<BlobValue>(x, y)) return false;
           break;
         case DataType::SECRET:
-          if (static_cast<const SecretValue*>(x)->value() !=
-              static_cast<const SecretValue*>(y)->value())
-            return false;
+          if (!SameValue<SecretValue>(x, y)) return false;
           break;
         case DataType::OPTIONAL: {
           auto* p = static_cast<const OptionalValue*>(x);
