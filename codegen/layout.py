@@ -239,6 +239,11 @@ def table(indent, lhs, items):
         return [one]
     packer = _table_rows if len(items) >= 6 else _pack
     aligned, broken = _list_layouts(indent, head, items, "};", packer)
+    return _shorter(aligned, broken, one)
+
+
+def _shorter(aligned, broken, one):
+    """The aligned layout unless the broken one takes fewer lines; an error when neither fits."""
     if aligned and (not broken or len(aligned) <= len(broken)):
         return aligned
     if broken:
@@ -290,11 +295,7 @@ def record_table(indent, lhs, records):
         return _one_per_line(items, col, tail)
 
     aligned, broken = _list_layouts(indent, head, items, "};", rows)
-    if aligned and (not broken or len(aligned) <= len(broken)):
-        return aligned
-    if broken:
-        return broken
-    raise LayoutError(f"cannot lay out: {one.strip()}")
+    return _shorter(aligned, broken, one)
 
 
 def enum_body(indent, head, names):
