@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include "tools/sim/shapes.h"
 #include "tools/sim/simulator.h"
 
 namespace Kov {
@@ -127,10 +128,10 @@ TEST_F(CatalogTest, DescribeShowsShapesFromTheDefinitions) {
   for (const char* expected : {
            "service com.brantel.kov.vm.compute.cpus (short name: cpus)",
            "  cpus.get\n    input:\n      vm: string\n",
-           "    output: struct com.brantel.kov.vm.compute.cpus.info\n      cores_per_socket: "
-           "integer",
+           "    output: struct com.brantel.kov.vm.compute.cpus.info\n      count: integer\n"
+           "      cores_per_socket: integer",
            "update_spec: struct com.brantel.kov.vm.compute.cpus.update_spec\n"
-           "          cores_per_socket: optional integer",
+           "          count: optional integer\n          cores_per_socket: optional integer",
            "    output: none\n",
            "errors: error, not_found, invalid_argument, not_allowed_in_current_state",
        }) {
@@ -145,8 +146,28 @@ TEST_F(CatalogTest, DescribeShowsUnionCasesListsAndEmptyInputs) {
     Catalog::PrintOperation(out, *s, *s->iface->FindMethod(operation));
     return out.str();
   };
+  // Fields in declaration order, enumeration values, and the tag values of each union case.
   const std::string add = describe("cdrom", "add");
-  EXPECT_NE(add.find("device_name: case of \"type\": string"), std::string::npos) << add;
+  for (const char* expected : {
+           "      vm: string\n      backing: struct com.brantel.kov.vm.device.cdrom.backing_info\n",
+           "          type: string, one of ATAPI, IMAGE or RAW\n",
+           "          device_name: case of \"type\": string (required when type is ATAPI or RAW; "
+           "unset otherwise)\n",
+           "          iso_file: case of \"type\": string (allowed when type is IMAGE; unset "
+           "otherwise)\n",
+       }) {
+    EXPECT_NE(add.find(expected), std::string::npos) << expected << "\n---\n" << add;
+  }
+  EXPECT_NE(describe("log_level", "set").find("one of BRT_LOG_ERROR, BRT_LOG_WARNING"),
+            std::string::npos);
+  EXPECT_NE(describe("network", "list").find("adapters: optional list of string, one of ZLANCE"),
+            std::string::npos);
+  // Every operation's input has its shape, so none is described without these.
+  for (auto& s : catalog_.services()) {
+    for (auto& m : s.iface->methods()) {
+      EXPECT_TRUE(Shapes::Get().Input(s.id, m->methodName())) << s.id << "/" << m->methodName();
+    }
+  }
   const std::string list = describe("disk", "list");
   EXPECT_NE(list.find("filter: optional struct com.brantel.kov.vm.device.disk.filter_spec"),
             std::string::npos)

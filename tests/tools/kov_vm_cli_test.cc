@@ -1,7 +1,10 @@
 // The kov-vm client, run in-process: commands, bad command lines and input, the state file, and
 // the tour.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 #include <set>
@@ -26,11 +29,26 @@ struct Result {
   std::string out, err;
 };
 
-Result KovVm(std::vector<std::string> args, const std::string& input = "") {
+// Standard output that fails every write, as a full disk or a closed pipe does.
+class FailingBuffer : public std::streambuf {
+ protected:
+  int_type overflow(int_type) override { return traits_type::eof(); }
+  std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+Result KovVm(std::vector<std::string> args, const std::string& input = "",
+             bool outputFails = false) {
   std::istringstream in(input);
   std::ostringstream out, err;
-  int code = RunKovVm(args, in, out, err);
+  FailingBuffer failing;
+  std::ostream broken(&failing);
+  int code = RunKovVm(args, in, outputFails ? broken : out, err);
   return Result{code, out.str(), err.str()};
+}
+
+ino_t Inode(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -41,9 +59,11 @@ TEST(KovVm, HelpAndCommandLineMistakes) {
   EXPECT_EQ(KovVm({"help"}).code, kExitOk);
   EXPECT_TRUE(Contains(KovVm({"--help"}).out, "usage: kov-vm"));
   EXPECT_EQ(KovVm({"version"}).code, kExitOk);
+  const std::string huge(100000, 'x');
   struct Case {
     std::vector<std::string> args;
     const char* complaint;
+    bool usage = true;  // a mistyped name gets a hint instead of the usage
   } cases[] = {
       {{}, "no command given"},
       {{"fly"}, "unknown command \"fly\""},
@@ -56,19 +76,23 @@ TEST(KovVm, HelpAndCommandLineMistakes) {
       {{"demo", "extra"}, "demo takes no arguments"},
       {{"describe"}, "describe takes one SERVICE"},
       {{"describe", "cpus", "memory"}, "describe takes one SERVICE"},
-      {{"describe", "gpu"}, "unknown service \"gpu\""},
-      {{"describe", "cpus.put"}, "unknown operation \"put\""},
+      {{"describe", "gpu"}, "unknown service \"gpu\"", false},
+      {{"describe", "cpus.put"}, "unknown operation \"put\"", false},
       {{"call"}, "call needs SERVICE.OPERATION"},
-      {{"call", "cpus"}, "names a service"},
-      {{"call", "gpu.get", "{}"}, "unknown service \"gpu\""},
-      {{"call", "cpus.put", "{}"}, "unknown operation \"put\""},
+      {{"call", "cpus"}, "names a service", false},
+      {{"call", "gpu.get", "{}"}, "unknown service \"gpu\"", false},
+      {{"call", "cpus.put", "{}"}, "unknown operation \"put\"", false},
+      {{"call", huge + ".get"}, "\xe2\x80\xa6(cut)\"", false},
+      {{"describe", "cpus." + huge}, "\xe2\x80\xa6(cut)\"", false},
       {{"call", "cpus.get", "{\"vm\":", "\"a\"}"}, "one too many"},
   };
   for (auto& c : cases) {
     Result r = KovVm(c.args);
     EXPECT_EQ(r.code, kExitUsage) << c.complaint;
     EXPECT_TRUE(Contains(r.err, c.complaint)) << c.complaint << "\n" << r.err;
-    EXPECT_TRUE(Contains(r.err, "usage: kov-vm")) << c.complaint;
+    EXPECT_EQ(Contains(r.err, "usage: kov-vm"), c.usage) << c.complaint;
+    EXPECT_EQ(Contains(r.err, "`kov-vm list`"), !c.usage) << c.complaint;
+    EXPECT_LT(r.err.size(), 2000u) << c.complaint;
     EXPECT_TRUE(r.out.empty()) << c.complaint;
   }
 }
@@ -126,9 +150,7 @@ class KovVmState : public ::testing::Test {
     return KovVm({"--state", state_, "call", op, json});
   }
   // The folder holds the state file and its lock file, and nothing half-written.
-  void ExpectOnlyStateFiles() {
-    EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"lab.json", "lab.json.lock"}));
-  }
+  void ExpectOnlyStateFiles() { EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"lab.json"})); }
 
   TempDir dir_;
   std::string state_ = dir_.path() + "/lab.json";
@@ -136,10 +158,13 @@ class KovVmState : public ::testing::Test {
 };
 
 TEST_F(KovVmState, BadInputIsRefusedAndChangesNothing) {
+  const std::string longId(100000, 'w');
+  const std::string folder = dir_.path();
   struct Case {
     std::vector<std::string> args;
     int code;
     const char* complaint;
+    bool outputFails = false;
   } cases[] = {
       {{"call", "gpu.get", "{}"}, kExitUsage, "unknown service"},
       {{"call", "power.boot", R"({"vm": "vm-1"})"}, kExitUsage, "unknown operation"},
@@ -163,15 +188,64 @@ TEST_F(KovVmState, BadInputIsRefusedAndChangesNothing) {
        kExitFailed,
        "invalid_argument"},
       {{"demo"}, kExitUsage, "takes no --state"},
+      // Numbers beyond a double, and integers beyond 64 bits.
+      {{"call", "cpus.update", R"({"vm": "vm-1", "update_spec": {"count": 1e400}})"},
+       kExitUsage,
+       "update_spec.count: [json.exception.out_of_range.406] number overflow"},
+      {{"call", "cpus.update", R"({"vm": "vm-1", "update_spec": {"count": -1e400}})"},
+       kExitUsage,
+       "update_spec.count: [json.exception.out_of_range.406]"},
+      {{"call", "power.get", R"({"vm": 1e400})"}, kExitUsage, "vm: [json.exception"},
+      {{"call", "cpus.update", R"({"vm": "vm-1", "update_spec": {"count": 99999999999999999999}})"},
+       kExitUsage,
+       "update_spec.count is out of range"},
+      // Silent acceptance: a key twice, bytes after a NUL.
+      {{"call", "zub.delete", R"({"vm": "ghost", "vm": "vm-1"})"},
+       kExitUsage,
+       "the input: the key \"vm\" is given twice"},
+      {{"call", "cpus.update", R"({"vm": "vm-1", "update_spec": {"count": 2, "count": 4}})"},
+       kExitUsage,
+       "update_spec: the key \"count\" is given twice"},
+      {{"call", "zub.delete", std::string(R"({"vm": "vm-1"})") + '\0' + "garbage"},
+       kExitUsage,
+       "a NUL byte at offset 14"},
+      // Unknown enumeration texts: a union's tag, a list filter.
+      {{"call", "cdrom.add", R"({"vm": "vm-1", "device": "d", "backing": {"type": "FLOPPY"}})"},
+       kExitUsage,
+       "backing.type \"FLOPPY\" is not a known value; the values are ATAPI, IMAGE or RAW"},
+      {{"call", "cdrom.list", R"({"vm": "vm-1", "filter": {"backing_types": ["IMAGE", "USB"]}})"},
+       kExitUsage,
+       "filter.backing_types[1] \"USB\" is not a known value"},
+      // Quoted input is cut.
+      {{"call", "power.get", "{\"vm\": \"" + longId + "\"}"}, kExitFailed, "\xe2\x80\xa6(cut)"},
+      {{"call", "power.get", "{\"" + longId + "\": 1}"}, kExitUsage, "\xe2\x80\xa6(cut) is not"},
+      // Input files: endless, a folder, unreadable.
+      {{"call", "zub.create", "@/dev/zero"}, kExitUsage, "is larger than 64 MiB"},
+      {{"call", "zub.create", "@" + folder}, kExitUsage, "is a directory"},
+      {{"call", "zub.create", "@/proc/self/mem"}, kExitUsage, "cannot read the input file"},
+      // An answer that cannot be written: failure, and nothing saved.
+      {{"call", "zub.create", R"({"spec": {"vm": "web-1", "guest_OS": "zubuntu-64"}})"},
+       kExitOutput,
+       "could not be written to standard output; the state file was not changed",
+       true},
+      {{"call", "dock.list"}, kExitOutput, "could not be written", true},
+      {{"list"}, kExitOutput, "could not be written", true},
+      {{"describe", "cpus"}, kExitOutput, "could not be written", true},
+      {{"version"}, kExitOutput, "could not be written", true},
+      // A call that changes nothing succeeds and leaves the file alone.
+      {{"call", "power.get", R"({"vm": "vm-1"})"}, kExitOk, ""},
   };
+  const ino_t inode = Inode(state_);
   for (auto& c : cases) {
     std::vector<std::string> args{"--state", state_};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    Result r = KovVm(args);
-    EXPECT_EQ(r.code, c.code) << c.complaint << "\n" << r.err;
-    EXPECT_TRUE(Contains(r.err, c.complaint)) << c.complaint << "\n" << r.err;
-    EXPECT_TRUE(r.out.empty()) << c.complaint;
+    Result r = KovVm(args, "", c.outputFails);
+    EXPECT_EQ(r.code, c.code) << c.complaint << "\n" << r.err.substr(0, 2000);
+    EXPECT_TRUE(Contains(r.err, c.complaint)) << c.complaint << "\n" << r.err.substr(0, 2000);
+    EXPECT_LT(r.err.size(), 2000u) << c.complaint;
+    EXPECT_EQ(r.out.empty(), c.code != kExitOk) << c.complaint;
     EXPECT_EQ(ReadFile(state_), before_) << c.complaint;
+    EXPECT_EQ(Inode(state_), inode) << c.complaint << ": the file was rewritten";
   }
   ExpectOnlyStateFiles();
   // And the machine is as it was: off, untouched.
@@ -198,7 +272,7 @@ TEST_F(KovVmState, TenCommandsInSeparateRunsWorkOnOneLab) {
        "\"ds-1\""},
       {"data_sets.entries.set", R"({"vm": "vm-2", "data_set": "ds-1", "key": "k", "value": "v"})",
        "null"},
-      {"log_level.set", R"({"vm": "vm-1", "module": "vmx", "spec": {"level": "BRT_LOG_INFO"}})",
+      {"log_level.set", R"({"vm": "vm-1", "module": "zub", "spec": {"level": "BRT_LOG_INFO"}})",
        "null"},
       {"entries.get", R"({"vm": "vm-2", "data_set": "ds-1", "key": "k"})", "\"v\""},
       {"com.brantel.kov.vm.compute.cpus.get", R"({"vm": "vm-1"})", "\"count\": 4"},
@@ -216,7 +290,7 @@ TEST_F(KovVmState, TenCommandsInSeparateRunsWorkOnOneLab) {
   EXPECT_EQ(lab.machines[0].power, Sim::PowerState::kOn);
   EXPECT_EQ(lab.machines[0].cdroms.at(0).device, "ide0:0");
   EXPECT_EQ(lab.machines[0].memorySize, 2048);
-  EXPECT_EQ(lab.machines[0].logLevels.at("vmx"), "BRT_LOG_INFO");
+  EXPECT_EQ(lab.machines[0].logLevels.at("zub"), "BRT_LOG_INFO");
   EXPECT_EQ(lab.machines[1].dataSets.at(0).entries.at("k"), "v");
   ExpectOnlyStateFiles();
 }
@@ -229,14 +303,16 @@ TEST_F(KovVmState, DamagedOrForeignStateFilesAreRefusedAndLeftByteForByte) {
       "{\"name\": \"package\", \"version\": \"1.0.0\"}\n",
       "{\"format\": \"kov-vm-sim-state\", \"version\": 99, \"machines\": []}\n",
       std::string("\0\1\2garbage", 10),
+      "{\"format\": \"kov-vm-sim-state\", \"version\": 1e400, \"machines\": []}\n",
+      "{\"format\": \"kov-vm-sim-state\", \"version\": 1, \"version\": 1, \"machines\": []}\n",
+      before_ + std::string(1, '\0') + "garbage",
+      "{\"format\": \"kov-vm-sim-state\", \"version\": 1, \"machines\": [], \"notes\": \"x\"}\n",
   };
   for (auto& content : contents) {
     WriteFile(state_, content);
     for (auto args : std::vector<std::vector<std::string>>{
              {"call", "zub.create", R"({"spec": {"vm": "x", "guest_OS": "y"}})"},
-             {"call", "dock.list"},
-             {"list"},
-             {"describe", "cpus"}}) {
+             {"call", "dock.list"}}) {
       args.insert(args.begin(), {"--state", state_});
       Result r = KovVm(args);
       EXPECT_EQ(r.code, kExitState) << content;
@@ -249,30 +325,65 @@ TEST_F(KovVmState, DamagedOrForeignStateFilesAreRefusedAndLeftByteForByte) {
   ExpectOnlyStateFiles();
 }
 
-TEST(KovVmStateFile, MissingFileStartsAFreshLabAndOnlyASuccessfulCallWritesIt) {
+TEST_F(KovVmState, ListAndDescribeNeedNoLab) {
+  // A damaged state file, locked by another run: list and describe neither read nor wait for it.
+  WriteFile(state_, "{damaged");
+  const int fd = ::open(state_.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  EXPECT_EQ(KovVm({"--state", state_, "list"}).code, kExitOk);
+  EXPECT_EQ(KovVm({"--state", state_, "describe", "cpus"}).code, kExitOk);
+  ::close(fd);
+  EXPECT_EQ(ReadFile(state_), "{damaged");
+}
+
+TEST(KovVmStateFile, MissingFileStartsAFreshLabAndOnlyAChangeWritesIt) {
   TempDir dir;
   const std::string state = dir.path() + "/new.json";
   EXPECT_EQ(KovVm({"--state", state, "list"}).code, kExitOk);
-  EXPECT_FALSE(FileExists(state));
   Result fail = KovVm({"--state", state, "call", "power.get", R"({"vm": "vm-1"})"});
   EXPECT_EQ(fail.code, kExitFailed);
+  EXPECT_EQ(KovVm({"--state", state, "call", "dock.list"}).code, kExitOk);
   EXPECT_FALSE(FileExists(state));
-  Result ok = KovVm({"--state", state, "call", "dock.list"});
-  EXPECT_EQ(ok.code, kExitOk);
+  // A new file follows the umask.
+  const mode_t umask = ::umask(077);
+  Result ok = KovVm({"--state", state, "call", "zub.create",
+                     R"({"spec": {"vm": "web-1", "guest_OS": "zubuntu-64"}})"});
+  ::umask(umask);
+  EXPECT_EQ(ok.code, kExitOk) << ok.err;
   ASSERT_TRUE(FileExists(state));
   EXPECT_TRUE(Contains(ReadFile(state), "\"format\": \"kov-vm-sim-state\""));
+  struct stat st;
+  ASSERT_EQ(::stat(state.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST(KovVmStateFile, UnusableLocationsAreReportedAsStateProblems) {
   TempDir dir;
+  const std::string create = R"({"spec": {"vm": "web-2", "guest_OS": "zubuntu-64"}})";
   Result r = KovVm({"--state", dir.path() + "/no/such/folder/lab.json", "call", "dock.list"});
   EXPECT_EQ(r.code, kExitState);
-  EXPECT_TRUE(Contains(r.err, "lock"));
+  EXPECT_TRUE(Contains(r.err, "folder of the state file"));
   const std::string folderPath = dir.path() + "/folder";
   ASSERT_EQ(::mkdir(folderPath.c_str(), 0755), 0);
   Result folder = KovVm({"--state", folderPath, "call", "dock.list"});
   EXPECT_EQ(folder.code, kExitState);
   EXPECT_TRUE(Contains(folder.err, "not a regular file"));
+  // A read-only file is refused before the call, also for root.
+  const std::string state = dir.path() + "/lab.json";
+  ASSERT_EQ(KovVm({"--state", state, "call", "zub.create", create}).code, kExitOk);
+  const std::string before = ReadFile(state);
+  ASSERT_EQ(::chmod(state.c_str(), 0444), 0);
+  Result readOnly = KovVm({"--state", state, "call", "zub.delete", R"({"vm": "web-2"})"});
+  EXPECT_EQ(readOnly.code, kExitState);
+  EXPECT_TRUE(Contains(readOnly.err, "is read-only")) << readOnly.err;
+  EXPECT_EQ(ReadFile(state), before);
+  // A link to nothing is not replaced by a file.
+  const std::string dangling = dir.path() + "/dangling.json";
+  ASSERT_EQ(::symlink("gone.json", dangling.c_str()), 0);
+  Result link = KovVm({"--state", dangling, "call", "zub.create", create});
+  EXPECT_EQ(link.code, kExitState);
+  EXPECT_TRUE(Contains(link.err, "symbolic link to a missing file")) << link.err;
 }
 
 TEST(KovVmDemo, EveryServiceFailsAtLeastOnceTheWayAUserExpects) {

@@ -51,6 +51,34 @@ TEST_F(KovVmProcess, ExitStatuses) {
       Exec({"call", "zub.create", "-"}, R"({"spec": {"vm": "a", "guest_OS": "b"}})");
   EXPECT_EQ(stdinInput.status, 0) << stdinInput.err;
   EXPECT_EQ(stdinInput.out, "null\n");
+  // An answer that cannot be written is a failure, for every command.
+  for (const char* args : {"list", "describe cpus", "demo", "call dock.list"}) {
+    const std::string command =
+        "'" KOV_VM_BINARY "' " + std::string(args) + " >/dev/full 2>/dev/null";
+    const int raw = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 4) << args;
+  }
+  // A number beyond a double in a state file is refused, not an abort.
+  WriteFile(state_, R"({"format": "kov-vm-sim-state", "version": 1e400, "machines": []})");
+  EXPECT_EQ(Exec({"--state", state_, "call", "dock.list"}).status, 3);
+}
+
+TEST_F(KovVmProcess, TwentyWritersKeepEveryChangeWhileLockFilesVanish) {
+  // Twenty runs add a machine each at once, while whatever looks like a lock file is deleted
+  // again and again: no run may lose another's change.
+  std::string command;
+  for (int i = 0; i < 20; ++i) {
+    command += "'" KOV_VM_BINARY "' --state '" + state_ +
+               "' call zub.create '{\"spec\": {\"vm\": \"web-" + std::to_string(i) +
+               "\", \"guest_OS\": \"zubuntu-64\"}}' >/dev/null 2>&1 & ";
+  }
+  command += "for i in $(seq 200); do rm -f '" + state_ + ".lock'; done; wait";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  Outcome dock = Exec({"--state", state_, "call", "dock.list"});
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_NE(dock.out.find("\"web-" + std::to_string(i) + "\""), std::string::npos) << i;
+  }
+  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"err", "in", "lab.json", "out"}));
 }
 
 TEST_F(KovVmProcess, OneLabAcrossTenRuns) {

@@ -218,14 +218,14 @@ class SimLogLevels : public SimVmTest {
 };
 
 TEST_F(SimLogLevels, SetReplaceAndDelete) {
-  EXPECT_TRUE(Succeeded(Set("vmx", "BRT_LOG_INFO")));
+  EXPECT_TRUE(Succeeded(Set("zub", "BRT_LOG_INFO")));
   EXPECT_TRUE(Succeeded(Set("disk", "BRT_LOG_DEBUG_10")));
-  EXPECT_TRUE(Succeeded(Set("vmx", "BRT_LOG_ERROR")));
+  EXPECT_TRUE(Succeeded(Set("zub", "BRT_LOG_ERROR")));
   EXPECT_EQ(
       data().machines[0].logLevels,
-      (std::map<std::string, std::string>{{"disk", "BRT_LOG_DEBUG_10"}, {"vmx", "BRT_LOG_ERROR"}}));
-  EXPECT_TRUE(Succeeded(Delete("vmx")));
-  EXPECT_TRUE(FailedWith(Delete("vmx"), kNotFound, "kov.sim.log.level.not.set"));
+      (std::map<std::string, std::string>{{"disk", "BRT_LOG_DEBUG_10"}, {"zub", "BRT_LOG_ERROR"}}));
+  EXPECT_TRUE(Succeeded(Delete("zub")));
+  EXPECT_TRUE(FailedWith(Delete("zub"), kNotFound, "kov.sim.log.level.not.set"));
   EXPECT_EQ(data().machines[0].logLevels.size(), 1u);
 }
 
@@ -239,15 +239,15 @@ TEST_F(SimLogLevels, EveryKnownModuleTakesEveryLevel) {
 
 TEST_F(SimLogLevels, Refusals) {
   EXPECT_TRUE(FailedWith(Set("gpu", "BRT_LOG_INFO"), kNotFound, "kov.sim.module.not.found"));
-  EXPECT_TRUE(FailedWith(Set("VMX", "BRT_LOG_INFO"), kNotFound, "kov.sim.module.not.found"));
+  EXPECT_TRUE(FailedWith(Set("ZUB", "BRT_LOG_INFO"), kNotFound, "kov.sim.module.not.found"));
   EXPECT_TRUE(FailedWith(Delete("gpu"), kNotFound, "kov.sim.module.not.found"));
   EXPECT_TRUE(
-      FailedWith(Set("vmx", "BRT_LOG_DEBUG_11"), kInvalidArgument, "kov.sim.log.level.unknown"));
+      FailedWith(Set("zub", "BRT_LOG_DEBUG_11"), kInvalidArgument, "kov.sim.log.level.unknown"));
   EXPECT_TRUE(
-      FailedWith(Set("vmx", "brt_log_info"), kInvalidArgument, "kov.sim.log.level.unknown"));
-  EXPECT_TRUE(FailedWith(Set("vmx", "_UNKNOWN"), kInvalidArgument, "kov.sim.log.level.unknown"));
-  EXPECT_TRUE(FailedWith(Set("vmx", "BRT_LOG_INFO", "ghost"), kNotFound, "kov.sim.vm.not.found"));
-  EXPECT_TRUE(FailedWith(Delete("vmx", "ghost"), kNotFound, "kov.sim.vm.not.found"));
+      FailedWith(Set("zub", "brt_log_info"), kInvalidArgument, "kov.sim.log.level.unknown"));
+  EXPECT_TRUE(FailedWith(Set("zub", "_UNKNOWN"), kInvalidArgument, "kov.sim.log.level.unknown"));
+  EXPECT_TRUE(FailedWith(Set("zub", "BRT_LOG_INFO", "ghost"), kNotFound, "kov.sim.vm.not.found"));
+  EXPECT_TRUE(FailedWith(Delete("zub", "ghost"), kNotFound, "kov.sim.vm.not.found"));
   EXPECT_TRUE(data().machines[0].logLevels.empty());
 }
 

@@ -233,7 +233,7 @@ TEST_F(SimDevices, NetworkAddRefusalsUseTheErrorsOfItsList) {
   EXPECT_TRUE(FailedWith(AddNic("", "E1000", "ethernet1"), kError, "kov.sim.network.id.empty"));
   EXPECT_TRUE(FailedWith(AddNic("lan", "E1000", ""), kError, "kov.sim.device.name.empty"));
   EXPECT_TRUE(
-      FailedWith(AddNic("lan", "VMXNET3", "ethernet1"), kError, "kov.sim.network.adapter.unknown"));
+      FailedWith(AddNic("lan", "ZUBNET4", "ethernet1"), kError, "kov.sim.network.adapter.unknown"));
   EXPECT_TRUE(FailedWith(AddNic("lan", "E1000", "ethernet0"), kAlreadyExists));
   EXPECT_TRUE(FailedWith(AddNic("lan", "E1000", "ethernet1", "ghost"), kNotFound));
   for (int i = 1; i < 10; ++i)
@@ -275,7 +275,7 @@ TEST_F(SimDevices, ScsiControllers) {
   EXPECT_TRUE(Succeeded(AddScsi(3, "ZSCSI")));
   EXPECT_TRUE(FailedWith(AddScsi(0, "LSISAS"), kAlreadyExists, "kov.sim.scsi.exists"));
   EXPECT_TRUE(FailedWith(AddScsi(4), kError, "kov.sim.scsi.number.invalid"));
-  EXPECT_TRUE(FailedWith(AddScsi(1, "BUSLOGIC"), kError, "kov.sim.scsi.hba.unknown"));
+  EXPECT_TRUE(FailedWith(AddScsi(1, "AHCI"), kError, "kov.sim.scsi.hba.unknown"));
   EXPECT_TRUE(FailedWith(AddScsi(1, "LSISAS", "ghost"), kNotFound, "kov.sim.vm.not.found"));
   SwitchOn("vm");
   EXPECT_TRUE(FailedWith(AddScsi(1), kNotAllowed, "kov.sim.vm.powered.on"));

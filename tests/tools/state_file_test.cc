@@ -2,6 +2,8 @@
 #include "tools/sim/state_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -41,7 +43,7 @@ LabData FullLab() {
   d.omitFromSnapshotAndClone = true;
   d.entries = {{"k", "v"}, {"unicode", "\xc3\xa9t\xc3\xa9"}, {"empty", ""}};
   m.dataSets.push_back(d);
-  m.logLevels["vmx"] = "BRT_LOG_DEBUG_10";
+  m.logLevels["zub"] = "BRT_LOG_DEBUG_10";
   m.nextCdrom = 5;
   m.nextDisk = 2;
   m.nextDataSet = 2;
@@ -127,9 +129,27 @@ TEST(StateFile, ForeignAndInconsistentDocumentsAreRefused) {
       {"entry not a string", [](json& d) { d["machines"][0]["data_sets"][0]["entries"]["k"] = 1; }},
       {"empty key", [](json& d) { d["machines"][0]["data_sets"][0]["entries"][""] = "x"; }},
       {"unknown module", [](json& d) { d["machines"][0]["log_levels"]["gpu"] = "BRT_LOG_INFO"; }},
-      {"unknown level", [](json& d) { d["machines"][0]["log_levels"]["vmx"] = "LOUD"; }},
+      {"unknown level", [](json& d) { d["machines"][0]["log_levels"]["zub"] = "LOUD"; }},
       {"next id 0", [](json& d) { d["machines"][0]["next_ids"]["cdrom"] = 0; }},
       {"no next ids", [](json& d) { d["machines"][1].erase("next_ids"); }},
+      // Members this version does not know would be dropped by the next save.
+      {"unknown top member", [](json& d) { d["comment"] = "x"; }},
+      {"unknown machine member", [](json& d) { d["machines"][0]["owner"] = "x"; }},
+      {"unknown cpu member", [](json& d) { d["machines"][0]["cpu"]["threads"] = 2; }},
+      {"unknown drive member", [](json& d) { d["machines"][0]["cdroms"][0]["x"] = 1; }},
+      {"unknown data set member", [](json& d) { d["machines"][0]["data_sets"][0]["x"] = 1; }},
+      {"unknown next id", [](json& d) { d["machines"][0]["next_ids"]["network"] = 1; }},
+      // Combinations the simulator never makes.
+      {"on but not loaded",
+       [](json& d) {
+         d["machines"][1]["power"] = "ON";
+         d["machines"][1]["loaded"] = false;
+       }},
+      {"suspended but not loaded", [](json& d) { d["machines"][0]["loaded"] = false; }},
+      {"counter would issue a drive id again",
+       [](json& d) { d["machines"][0]["next_ids"]["cdrom"] = 4; }},
+      {"counter would issue a data set id again",
+       [](json& d) { d["machines"][0]["next_ids"]["data_set"] = 1; }},
   };
   const json good = StateFile::ToJson(FullLab());
   for (auto& c : cases) {
@@ -202,6 +222,9 @@ TEST_F(StateFileOnDisk, DamagedFilesAreRefusedAndLeftAsTheyAre) {
       "{\"format\": \"kov-vm-sim-state\"",  // cut in the marker
       "\x89PNG\r\n\x1a\n",                  // some other kind of file
       "[1, 2, 3]\n",                        // JSON, but foreign
+      R"({"format": "kov-vm-sim-state", "version": 1e400, "machines": []})",
+      R"({"format": "kov-vm-sim-state", "version": 1, "machines": [], "machines": []})",
+      whole + std::string(1, '\0') + "garbage",  // bytes after a NUL
   };
   for (auto& content : contents) {
     WriteFile(path_, content);
@@ -211,6 +234,42 @@ TEST_F(StateFileOnDisk, DamagedFilesAreRefusedAndLeftAsTheyAre) {
     EXPECT_EQ(ReadFile(path_), content);
     EXPECT_TRUE(out.machines.empty());
   }
+}
+
+TEST_F(StateFileOnDisk, SavingKeepsModeLinksAndCleansUp) {
+  std::string error;
+  struct stat st;
+  // A rewritten file keeps its mode, whatever the umask.
+  for (mode_t mode : {0600, 0640, 0664}) {
+    ASSERT_TRUE(StateFile::Save(path_, LabData{}, error)) << error;
+    ASSERT_EQ(::chmod(path_.c_str(), mode), 0);
+    const mode_t umask = ::umask(0);
+    ASSERT_TRUE(StateFile::Save(path_, FullLab(), error)) << error;
+    ::umask(umask);
+    ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, mode);
+  }
+  // A link is resolved once: both spellings are the real file, which is what a save replaces.
+  const std::string link = dir_.path() + "/link.json";
+  ASSERT_EQ(::symlink("lab.json", link.c_str()), 0);
+  std::string viaLink, direct;
+  ASSERT_TRUE(StateFile::Resolve(link, viaLink, error)) << error;
+  ASSERT_TRUE(StateFile::Resolve(path_, direct, error)) << error;
+  EXPECT_EQ(viaLink, direct);
+  ASSERT_TRUE(StateFile::Save(viaLink, LabData{}, error)) << error;
+  ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  LabData out;
+  ASSERT_EQ(StateFile::Load(link, out, error), StateFile::LoadResult::kLoaded) << error;
+  EXPECT_TRUE(out.machines.empty());
+  // Temporary files of runs killed during a save go with the next save; a live run's stays, and so
+  // do another file's.
+  const std::string dead = ".lab.json.tmp.999999999.0badf00d";
+  const std::string live = ".lab.json.tmp." + std::to_string(::getppid()) + ".0badf00d";
+  const std::string other = ".other.json.tmp.999999999.0badf00d";
+  for (auto& name : {dead, live, other}) WriteFile(dir_.path() + "/" + name, "{");
+  ASSERT_TRUE(StateFile::Save(direct, FullLab(), error)) << error;
+  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{live, other, "lab.json", "link.json"}));
 }
 
 }  // namespace

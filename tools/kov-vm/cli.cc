@@ -1,7 +1,7 @@
 #include "tools/kov-vm/cli.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -21,6 +21,7 @@
 #include "tools/kov-vm/demo.h"
 #include "tools/sim/catalog.h"
 #include "tools/sim/json_value.h"
+#include "tools/sim/shapes.h"
 #include "tools/sim/simulator.h"
 #include "tools/sim/state_file.h"
 
@@ -47,15 +48,18 @@ const char kUsage[] =
     "  help                           this text\n"
     "\n"
     "options:\n"
-    "  --state FILE  load the simulator's lab from FILE first (a missing FILE starts an empty\n"
-    "                lab) and save it back after a successful call; FILE.lock serialises\n"
-    "                commands that share FILE\n"
+    "  --state FILE  call: load the simulator's lab from FILE first (a missing FILE starts an\n"
+    "                empty lab) and save it back after a successful call that changed it;\n"
+    "                commands sharing FILE run one after another (list and describe ignore it)\n"
     "\n"
     "SERVICE is a service id (com.brantel.kov.vm.compute.cpus), the id without\n"
     "\"com.brantel.kov.vm.\" (compute.cpus), or its short name (cpus).\n"
     "\n"
+    "input from a file or standard input: at most 64 MiB.\n"
+    "\n"
     "exit status: 0 success; 1 the operation answered with an error; 2 bad command line or\n"
-    "input (nothing was called); 3 the state file was refused or could not be saved.\n";
+    "input (nothing was called); 3 the state file was refused or could not be saved; 4 the\n"
+    "answer could not be written to standard output (the state file was not changed).\n";
 
 struct Options {
   bool help = false;
@@ -67,6 +71,21 @@ struct Options {
 int Usage(std::ostream& err, const std::string& problem) {
   err << "kov-vm: " << problem << "\n\n" << kUsage;
   return kExitUsage;
+}
+
+// A service or operation that does not exist: the problem and where to look, without the usage.
+int Unknown(std::ostream& err, const std::string& problem) {
+  err << "kov-vm: " << problem << "\n(`kov-vm list` shows the services and their operations)\n";
+  return kExitUsage;
+}
+
+// Whatever went to standard output reached it: flushed without an error.
+bool Written(std::ostream& out) { return static_cast<bool>(out.flush()); }
+
+int Answered(std::ostream& out, std::ostream& err, int status) {
+  if (Written(out)) return status;
+  err << "kov-vm: the answer could not be written to standard output\n";
+  return kExitOutput;
 }
 
 // Parses the command line; false with `problem` set for a malformed one.
@@ -104,32 +123,6 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   return true;
 }
 
-// Holds an exclusive lock on FILE.lock while the state file is read and written, so that
-// commands sharing one state file run one after another.
-class StateLock {
- public:
-  bool Acquire(const std::string& statePath, std::string& error) {
-    const std::string path = statePath + ".lock";
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0) {
-      error = "cannot open the lock file " + path + ": " + std::strerror(errno);
-      return false;
-    }
-    while (::flock(fd_, LOCK_EX) != 0) {
-      if (errno == EINTR) continue;
-      error = "cannot lock " + path + ": " + std::strerror(errno);
-      return false;
-    }
-    return true;
-  }
-  ~StateLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-  }
-
- private:
-  int fd_ = -1;
-};
-
 // Everything a command works with: the lab, the simulator bound into a local provider, and the
 // catalogue of its services.
 struct Host {
@@ -164,6 +157,25 @@ void PrintError(std::ostream& err, const std::string& what, const Tarn::Data::Er
   }
 }
 
+// Reads at most kMaxInputBytes from `fd`; false with `problem` set on a read error or more input.
+bool ReadLimited(int fd, const std::string& what, std::string& text, std::string& problem) {
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      problem = "cannot read " + what + ": " + std::strerror(errno);
+      return false;
+    }
+    if (n == 0) return true;
+    if (text.size() + static_cast<std::size_t>(n) > Sim::kMaxInputBytes) {
+      problem = what + " is larger than 64 MiB, the most kov-vm reads";
+      return false;
+    }
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
 // Reads the input argument of call: inline JSON, @FILE, or - for standard input.
 bool ReadInput(const std::vector<std::string>& positional, std::istream& in, std::string& text,
                std::string& problem) {
@@ -173,7 +185,14 @@ bool ReadInput(const std::vector<std::string>& positional, std::istream& in, std
   }
   const std::string& arg = positional[2];
   if (arg == "-") {
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+      if (text.size() + static_cast<std::size_t>(in.gcount()) > Sim::kMaxInputBytes) {
+        problem = "the standard input is larger than 64 MiB, the most kov-vm reads";
+        return false;
+      }
+      text.append(buffer, static_cast<std::size_t>(in.gcount()));
+    }
     if (in.bad()) {
       problem = "cannot read the input from standard input";
       return false;
@@ -181,46 +200,57 @@ bool ReadInput(const std::vector<std::string>& positional, std::istream& in, std
     return true;
   }
   if (!arg.empty() && arg[0] == '@') {
-    std::ifstream file(arg.substr(1), std::ios::binary);
-    if (!file) {
-      problem = "cannot read the input file " + arg.substr(1) + ": " + std::strerror(errno);
+    const std::string path = arg.substr(1);
+    const std::string what = "the input file " + Sim::Cut(path);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      problem = "cannot read " + what + ": " + std::strerror(errno);
       return false;
     }
-    std::ostringstream buffer;
-    buffer << file.rdbuf();
-    text = buffer.str();
-    return true;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0;
+    if (ok && S_ISDIR(st.st_mode)) {
+      problem = what + " is a directory";
+      ok = false;
+    } else if (!ok) {
+      problem = "cannot read " + what + ": " + std::strerror(errno);
+    }
+    ok = ok && ReadLimited(fd, what, text, problem);
+    ::close(fd);
+    return ok;
   }
   text = arg;
   return true;
 }
 
-int Call(Host& host, const Options& options, std::istream& in, std::ostream& out, std::ostream& err,
-         bool& changed) {
+int Call(Host& host, const Options& options, std::istream& in, std::ostream& out,
+         std::ostream& err) {
   const auto& positional = options.positional;
   if (positional.size() < 2) return Usage(err, "call needs SERVICE.OPERATION");
   if (positional.size() > 3) {
-    return Usage(err, "call takes SERVICE.OPERATION and one JSON input; \"" + positional[3] +
-                          "\" is one too many (quote the JSON)");
+    return Usage(err, "call takes SERVICE.OPERATION and one JSON input; \"" +
+                          Sim::Cut(positional[3]) + "\" is one too many (quote the JSON)");
   }
   const Catalog::Service* service = nullptr;
   Tarn::Provider::AsyncApiMethodPtr method;
   std::string problem;
   if (!host.catalog->FindOperation(positional[1], service, method, problem)) {
-    return Usage(err, problem);
+    return Unknown(err, problem);
   }
   const std::string name = service->alias + "." + method->methodName();
   std::string text;
-  if (!ReadInput(positional, in, text, problem)) return Usage(err, problem);
+  if (!ReadInput(positional, in, text, problem)) {
+    err << "kov-vm: " << problem << "\n";
+    return kExitUsage;
+  }
   nlohmann::json json;
-  try {
-    json = nlohmann::json::parse(text);
-  } catch (const nlohmann::json::parse_error& e) {
-    err << "kov-vm: the input of " << name << " is not valid JSON: " << e.what() << "\n";
+  if (!Sim::ParseJson(text, json, problem)) {
+    err << "kov-vm: the input of " << name << " is not valid JSON: " << problem << "\n";
     return kExitUsage;
   }
   Tarn::Data::DataValuePtr input;
-  if (!Sim::JsonToValue(json, method->inputDefinition(), input, problem)) {
+  if (!Sim::JsonToValue(json, method->inputDefinition(), input, problem,
+                        Sim::Shapes::Get().Input(service->id, method->methodName()))) {
     err << "kov-vm: bad input for " << name << ": " << problem << "\n"
         << "(`kov-vm describe " << name << "` shows the input it takes)\n";
     return kExitUsage;
@@ -249,8 +279,14 @@ int Call(Host& host, const Options& options, std::istream& in, std::ostream& out
     PrintError(err, name, *result->error());
     return kExitFailed;
   }
-  out << Sim::ValueToJson(result->output()).dump(2) << "\n";
-  changed = true;
+  out << Sim::ValueToJson(result->output())
+             .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+      << "\n";
+  if (!Written(out)) {
+    err << "kov-vm: the answer of " << name
+        << " could not be written to standard output; the state file was not changed\n";
+    return kExitOutput;
+  }
   return kExitOk;
 }
 
@@ -262,7 +298,7 @@ int Describe(const Host& host, const Options& options, std::ostream& out, std::o
   Tarn::Provider::AsyncApiMethodPtr method;
   std::string problem;
   if (!host.catalog->FindTarget(options.positional[1], service, method, problem)) {
-    return Usage(err, problem);
+    return Unknown(err, problem);
   }
   if (method) {
     out << "service " << service->id << " (short name: " << service->alias << ")\n\n";
@@ -270,7 +306,7 @@ int Describe(const Host& host, const Options& options, std::ostream& out, std::o
   } else {
     Catalog::PrintService(out, *service);
   }
-  return kExitOk;
+  return Answered(out, err, kExitOk);
 }
 
 }  // namespace
@@ -282,7 +318,7 @@ int RunKovVm(const std::vector<std::string>& args, std::istream& in, std::ostrea
   if (!ParseArgs(args, options, problem)) return Usage(err, problem);
   if (options.help || (!options.positional.empty() && options.positional[0] == "help")) {
     out << kUsage;
-    return kExitOk;
+    return Answered(out, err, kExitOk);
   }
   if (options.positional.empty()) return Usage(err, "no command given");
   const std::string& command = options.positional[0];
@@ -290,27 +326,45 @@ int RunKovVm(const std::vector<std::string>& args, std::istream& in, std::ostrea
   if (command == "version") {
     if (options.positional.size() != 1) return Usage(err, "version takes no arguments");
     out << KovVmBindingsVersion() << "\n";
-    return kExitOk;
+    return Answered(out, err, kExitOk);
   }
   if (command == "demo") {
     if (options.positional.size() != 1) return Usage(err, "demo takes no arguments");
     if (options.hasState) {
       return Usage(err, "demo always runs on a fresh lab of its own and takes no --state");
     }
-    return RunDemo(out).exitCode;
+    return Answered(out, err, RunDemo(out).exitCode);
   }
   if (command != "list" && command != "describe" && command != "call") {
-    return Usage(err, "unknown command \"" + command + "\"");
+    return Usage(err, "unknown command \"" + Sim::Cut(command) + "\"");
   }
 
+  // list and describe show the services, which no lab changes: they leave the state file alone.
   Host host;
-  StateLock lock;
+  if (command == "list") {
+    if (options.positional.size() != 1) return Usage(err, "list takes no arguments");
+    if (!host.Start(err)) return kExitFailed;
+    host.catalog->PrintList(out);
+    return Answered(out, err, kExitOk);
+  }
+  if (command == "describe") {
+    if (options.positional.size() != 2) {
+      return Usage(err, "describe takes one SERVICE or SERVICE.OPERATION");
+    }
+    if (!host.Start(err)) return kExitFailed;
+    return Describe(host, options, out, err);
+  }
+
+  std::string realPath;
+  Sim::StateFile::Lock lock;
+  nlohmann::json before;
   if (options.hasState) {
-    if (!lock.Acquire(options.statePath, problem)) {
+    if (!Sim::StateFile::Resolve(options.statePath, realPath, problem) ||
+        !lock.Acquire(realPath, problem)) {
       err << "kov-vm: " << problem << "\n";
       return kExitState;
     }
-    switch (Sim::StateFile::Load(options.statePath, host.lab->data, problem)) {
+    switch (Sim::StateFile::Load(realPath, host.lab->data, problem)) {
       case Sim::StateFile::LoadResult::kRefused:
         err << "kov-vm: " << problem << "\nkov-vm: the state file was left as it is.\n";
         return kExitState;
@@ -318,21 +372,20 @@ int RunKovVm(const std::vector<std::string>& args, std::istream& in, std::ostrea
       case Sim::StateFile::LoadResult::kLoaded:
         break;
     }
+    if (!Sim::StateFile::CheckWritable(realPath, problem)) {
+      err << "kov-vm: " << problem << "\nkov-vm: nothing was called.\n";
+      return kExitState;
+    }
+    before = Sim::StateFile::ToJson(host.lab->data);
   }
   if (!host.Start(err)) return kExitFailed;
 
-  if (command == "list") {
-    if (options.positional.size() != 1) return Usage(err, "list takes no arguments");
-    host.catalog->PrintList(out);
-    return kExitOk;
-  }
-  if (command == "describe") return Describe(host, options, out, err);
-
-  bool changed = false;
-  int status = Call(host, options, in, out, err, changed);
-  if (status == kExitOk && changed && options.hasState) {
+  int status = Call(host, options, in, out, err);
+  if (status == kExitOk && options.hasState) {
     std::lock_guard<std::mutex> guard(host.lab->mutex);
-    if (!Sim::StateFile::Save(options.statePath, host.lab->data, problem)) {
+    // A call that changed nothing leaves the file as it is.
+    if (Sim::StateFile::ToJson(host.lab->data) != before &&
+        !Sim::StateFile::Save(realPath, host.lab->data, problem)) {
       err << "kov-vm: the call succeeded, but its effect could not be saved: " << problem << "\n";
       return kExitState;
     }

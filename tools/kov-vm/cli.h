@@ -16,6 +16,7 @@ enum ExitStatus : int {
   kExitFailed = 1,  // the operation answered with an error, or the tour met a surprise
   kExitUsage = 2,   // bad command line or bad input; nothing was called, nothing changed
   kExitState = 3,   // the state file was refused or could not be saved
+  kExitOutput = 4,  // the answer could not be written to standard output; nothing was saved
 };
 
 // Runs kov-vm with `args` (the arguments after the program name), reading input from `in`,

@@ -334,10 +334,10 @@ void Tour5Modules(Tour& t, LogLevelSvc::AsyncServiceStub& logLevel) {
   auto debug = std::make_shared<LogLevelSvc::SetSpec>();
   debug->level = Enum<LogLevelSvc::Level>("BRT_LOG_DEBUG_03");
   t.Ok<LogLevelSvc::SetMethod>(
-      [&](auto& r) { logLevel.Set("demo-web", "vmx", debug, nullptr, r); });
+      [&](auto& r) { logLevel.Set("demo-web", "zub", debug, nullptr, r); });
   t.Fails<LogLevelSvc::SetMethod>(
       "not_found", [&](auto& r) { logLevel.Set("demo-web", "gpu", debug, nullptr, r); });
-  t.Ok<LogLevelSvc::DeleteMethod>([&](auto& r) { logLevel.Delete("demo-web", "vmx", nullptr, r); });
+  t.Ok<LogLevelSvc::DeleteMethod>([&](auto& r) { logLevel.Delete("demo-web", "zub", nullptr, r); });
 }
 
 void Tour6Cleanup(Tour& t, PowerSvc::AsyncServiceStub& power, ZubSvc::AsyncServiceStub& zub,

@@ -4,6 +4,9 @@
 #include <set>
 
 #include "runtime/data_definition.h"
+#include "tools/sim/json_value.h"
+#include "tools/sim/lab.h"
+#include "tools/sim/shapes.h"
 
 namespace Kov {
 namespace Sim {
@@ -79,22 +82,59 @@ std::string TypeText(const DataDefinition* def) {
   return prefix + "..." + suffix;
 }
 
-void PrintFields(std::ostream& out, const StructDefinition& def, const std::string& indent,
-                 std::set<std::string>& shown, int depth) {
+// What the shape adds to a field's line: the values of an enumeration, the tag values of a case.
+std::string ShapeText(const FieldShape* shape) {
+  std::string text;
+  if (!shape) return text;
+  if (!shape->values.empty()) text += ", one of " + Texts::Join(shape->values);
+  if (!shape->tag.empty()) {
+    text += " (";
+    if (!shape->requiredFor.empty()) {
+      text += "required when " + shape->tag + " is " + Texts::Join(shape->requiredFor);
+    }
+    if (!shape->allowedFor.empty()) {
+      text += std::string(shape->requiredFor.empty() ? "" : "; ") + "allowed when " + shape->tag +
+              " is " + Texts::Join(shape->allowedFor);
+    }
+    text += "; unset otherwise)";
+  }
+  return text;
+}
+
+// The fields of a structure, in declaration order when its shape is known, with the structures
+// they hold below them (each once).
+void PrintFields(std::ostream& out, const StructDefinition& def, const RecordShape* shape,
+                 const std::string& indent, std::set<std::string>& shown, int depth) {
   if (def.fields().empty()) {
     out << indent << "(no fields)\n";
     return;
   }
+  std::vector<std::string> names;
+  if (shape) {
+    for (auto& f : shape->fields) {
+      if (def.fields().count(f.name) != 0) names.push_back(f.name);
+    }
+  }
   for (auto& field : def.fields()) {
-    out << indent << field.first << ": " << TypeText(field.second.get()) << "\n";
-    const StructDefinition* inner = InnerStruct(field.second.get());
+    if (std::find(names.begin(), names.end(), field.first) == names.end()) {
+      names.push_back(field.first);
+    }
+  }
+  for (auto& name : names) {
+    const DataDefinition* fieldDef = def.fields().find(name)->second.get();
+    out << indent << name << ": " << TypeText(fieldDef)
+        << ShapeText(shape ? shape->Find(name) : nullptr) << "\n";
+    const StructDefinition* inner = InnerStruct(fieldDef);
     if (inner && depth < kMaxDepth && shown.insert(inner->name()).second) {
-      PrintFields(out, *inner, indent + "    ", shown, depth + 1);
+      PrintFields(out, *inner, Shapes::Get().Record(inner->name()), indent + "    ", shown,
+                  depth + 1);
     }
   }
 }
 
-void PrintShape(std::ostream& out, const char* label, const DataDefinitionPtr& def, bool isInput) {
+void PrintShape(std::ostream& out, const char* label, const DataDefinitionPtr& def,
+                const RecordShape* input) {
+  const bool isInput = label[0] == 'i';
   const DataDefinition* resolved = Resolve(def.get());
   std::set<std::string> shown;
   if (!resolved) {
@@ -104,12 +144,12 @@ void PrintShape(std::ostream& out, const char* label, const DataDefinitionPtr& d
   } else if (isInput && InnerStruct(resolved) == resolved) {
     // An input is always a structure of the operation's fields: show the fields themselves.
     out << "    " << label << ":\n";
-    PrintFields(out, *static_cast<const StructDefinition*>(resolved), "      ", shown, 0);
+    PrintFields(out, *static_cast<const StructDefinition*>(resolved), input, "      ", shown, 0);
   } else {
     out << "    " << label << ": " << TypeText(resolved) << "\n";
     if (const StructDefinition* inner = InnerStruct(resolved)) {
       shown.insert(inner->name());
-      PrintFields(out, *inner, "      ", shown, 0);
+      PrintFields(out, *inner, Shapes::Get().Record(inner->name()), "      ", shown, 0);
     }
   }
 }
@@ -156,13 +196,13 @@ bool Catalog::FindOperation(const std::string& text, const Service*& service,
   auto dot = text.rfind('.');
   if (dot == std::string::npos || dot == 0 || dot + 1 == text.size()) {
     if (FindService(text)) {
-      error = "\"" + text + "\" names a service; call needs SERVICE.OPERATION, e.g. " +
+      error = "\"" + Cut(text) + "\" names a service; call needs SERVICE.OPERATION, e.g. " +
               FindService(text)->alias + "." +
               (FindService(text)->iface->methods().empty()
                    ? std::string("get")
                    : FindService(text)->iface->methods().front()->methodName());
     } else {
-      error = "expected SERVICE.OPERATION (e.g. cpus.get), got \"" + text + "\"";
+      error = "expected SERVICE.OPERATION (e.g. cpus.get), got \"" + Cut(text) + "\"";
     }
     return false;
   }
@@ -170,7 +210,7 @@ bool Catalog::FindOperation(const std::string& text, const Service*& service,
   const std::string operation = text.substr(dot + 1);
   const Service* s = FindService(serviceName);
   if (!s) {
-    error = "unknown service \"" + serviceName + "\"; `kov-vm list` shows the services";
+    error = "unknown service \"" + Cut(serviceName) + "\"";
     return false;
   }
   auto m = s->iface->FindMethod(operation);
@@ -179,7 +219,7 @@ bool Catalog::FindOperation(const std::string& text, const Service*& service,
     for (auto& each : s->iface->methods()) {
       known += (known.empty() ? "" : ", ") + each->methodName();
     }
-    error = "unknown operation \"" + operation + "\" of service " + s->id +
+    error = "unknown operation \"" + Cut(operation) + "\" of service " + s->id +
             "; its operations are: " + known;
     return false;
   }
@@ -196,7 +236,7 @@ bool Catalog::FindTarget(const std::string& text, const Service*& service,
     return true;
   }
   if (text.find('.') == std::string::npos) {
-    error = "unknown service \"" + text + "\"; `kov-vm list` shows the services";
+    error = "unknown service \"" + Cut(text) + "\"";
     return false;
   }
   return FindOperation(text, service, method, error);
@@ -235,8 +275,9 @@ void Catalog::PrintService(std::ostream& out, const Service& service) {
 void Catalog::PrintOperation(std::ostream& out, const Service& service,
                              const Tarn::Provider::AsyncApiMethod& method) {
   out << "  " << service.alias << "." << method.methodName() << "\n";
-  PrintShape(out, "input", method.inputDefinition(), true);
-  PrintShape(out, "output", method.outputDefinition(), false);
+  PrintShape(out, "input", method.inputDefinition(),
+             Shapes::Get().Input(service.id, method.methodName()));
+  PrintShape(out, "output", method.outputDefinition(), nullptr);
   out << "    errors:";
   bool first = true;
   for (auto& e : method.errorDefinitions()) {

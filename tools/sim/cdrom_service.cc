@@ -39,8 +39,8 @@ class Cdrom final : public CdromSvc::AsyncServiceInterface {
       drive.backingType = Tarn::EnumToText(backing->type);
       if (!Texts::Contains(Texts::BackingTypes(), drive.backingType)) {
         return Fail<StdErrors::InvalidArgument>(
-            "kov.sim.cdrom.backing.unknown",
-            "\"{}\" is not a CD-ROM backing; use ATAPI, IMAGE or RAW.", drive.backingType);
+            "kov.sim.cdrom.backing.unknown", "\"{}\" is not a CD-ROM backing; use {}.",
+            drive.backingType, Texts::Join(Texts::BackingTypes()));
       }
       if (drive.backingType == "IMAGE") {
         drive.hasIsoFile = static_cast<bool>(backing->isoFile);

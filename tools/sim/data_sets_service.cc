@@ -38,9 +38,9 @@ Tarn::Data::ErrorValuePtr CheckAccess(const DataSetsSvc::Access& access, const c
                                       std::string& text) {
   text = Tarn::EnumToText(access);
   if (Texts::Contains(Texts::Access(), text)) return nullptr;
-  return Fail<StdErrors::InvalidArgument>(
-      "kov.sim.data.set.access.unknown",
-      "\"{}\" is not an access level for the {}; use NONE, READ_ONLY or READ_WRITE.", text, who);
+  return Fail<StdErrors::InvalidArgument>("kov.sim.data.set.access.unknown",
+                                          "\"{}\" is not an access level for the {}; use {}.", text,
+                                          who, Texts::Join(Texts::Access()));
 }
 
 class DataSets final : public DataSetsSvc::AsyncServiceInterface {

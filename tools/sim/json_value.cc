@@ -1,7 +1,13 @@
 #include "tools/sim/json_value.h"
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "tools/sim/lab.h"
 
 namespace Kov {
 namespace Sim {
@@ -48,25 +54,86 @@ const char* JsonKind(const json& j) {
 
 std::string Place(const std::string& path) { return path.empty() ? "the input" : path; }
 
+// Where the parser is: the open objects and arrays, each with its current key or element index.
+class ParsePlace {
+ public:
+  bool Event(json::parse_event_t event, const json& parsed) {
+    switch (event) {
+      case json::parse_event_t::object_start:
+      case json::parse_event_t::array_start:
+        frames_.push_back(Frame{event == json::parse_event_t::object_start, {}, {}, 0});
+        break;
+      case json::parse_event_t::key: {
+        Frame& f = frames_.back();
+        f.key = parsed.get<std::string>();
+        if (!f.keys.insert(f.key).second && duplicate_.empty()) {
+          duplicate_ = Path(false) + ": the key \"" + Cut(f.key) + "\" is given twice";
+        }
+        break;
+      }
+      case json::parse_event_t::object_end:
+      case json::parse_event_t::array_end:
+        frames_.pop_back();
+        Next();
+        break;
+      case json::parse_event_t::value:
+        Next();
+        break;
+    }
+    return true;
+  }
+
+  // The place of the value being read: "spec.items[2].name", or "the input" at the top.
+  std::string Path(bool withLastKey = true) const {
+    std::string path;
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
+      const Frame& f = frames_[i];
+      if (!f.object) {
+        path += "[" + std::to_string(f.index) + "]";
+      } else if (!f.keys.empty() && (withLastKey || i + 1 < frames_.size())) {
+        path += (path.empty() ? "" : ".") + Cut(f.key);
+      }
+    }
+    return Place(path);
+  }
+
+  const std::string& duplicate() const { return duplicate_; }
+
+ private:
+  struct Frame {
+    bool object;
+    std::set<std::string> keys;
+    std::string key;
+    std::size_t index;
+  };
+  void Next() {
+    if (!frames_.empty() && !frames_.back().object) ++frames_.back().index;
+  }
+
+  std::vector<Frame> frames_;
+  std::string duplicate_;
+};
+
 class Converter {
  public:
-  explicit Converter(std::string& error) : error_(error) {}
+  Converter(std::string& error, const RecordShape* shape) : error_(error), top_(shape) {}
 
+  // `values`: the texts an enumeration field allows, for the strings within this value.
   bool Convert(const json& j, const DataDefinition* rawDef, const std::string& path, int depth,
-               DataValuePtr& out) {
+               DataValuePtr& out, const std::vector<std::string>* values = nullptr) {
     if (depth > kMaxDepth) return Fail(path, "is nested too deeply");
     const DataDefinition* def = Resolve(rawDef);
     if (!def) return Fail(path, "has no usable definition");
     switch (def->GetType()) {
       case DataType::UNION_CASE:
         return Convert(j, static_cast<const UnionCaseDefinition*>(def)->held().get(), path,
-                       depth + 1, out);
+                       depth + 1, out, values);
       case DataType::OPTIONAL: {
         auto optional = OptionalValue::GetInstance();
         if (!j.is_null()) {
           DataValuePtr held;
           if (!Convert(j, static_cast<const OptionalDefinition*>(def)->element().get(), path,
-                       depth + 1, held)) {
+                       depth + 1, held, values)) {
             return false;
           }
           *optional->value(nullptr) = std::move(held);
@@ -81,7 +148,7 @@ class Converter {
         const DataDefinition* element = static_cast<const ListDefinition*>(def)->element().get();
         for (std::size_t i = 0; i < j.size(); ++i) {
           DataValuePtr v;
-          if (!Convert(j[i], element, path + "[" + std::to_string(i) + "]", depth + 1, v)) {
+          if (!Convert(j[i], element, path + "[" + std::to_string(i) + "]", depth + 1, v, values)) {
             return false;
           }
           list->Add(std::move(v));
@@ -100,6 +167,14 @@ class Converter {
           out = IntegerValue::GetInstance(static_cast<std::int64_t>(j.get<std::uint64_t>()));
           return true;
         }
+        if (j.is_number_float()) {
+          // A whole number beyond 64 bits reaches here as a double.
+          const double d = j.get<double>();
+          if (std::isfinite(d) && std::trunc(d) == d && std::fabs(d) >= 9.2e18) {
+            return Fail(path, "is out of range: a 64-bit integer lies between " +
+                                  std::to_string(INT64_MIN) + " and " + std::to_string(INT64_MAX));
+          }
+        }
         if (!j.is_number_integer()) return Mismatch(path, *def, j);
         out = IntegerValue::GetInstance(j.get<std::int64_t>());
         return true;
@@ -114,6 +189,10 @@ class Converter {
         return true;
       case DataType::STRING:
         if (!j.is_string()) return Mismatch(path, *def, j);
+        if (values && !values->empty() && !Texts::Contains(*values, j.get<std::string>())) {
+          return Fail(path, "\"" + Cut(j.get<std::string>()) +
+                                "\" is not a known value; the values are " + Texts::Join(*values));
+        }
         out = StringValue::GetInstance(j.get<std::string>());
         return true;
       case DataType::BLOB:
@@ -138,13 +217,16 @@ class Converter {
   bool Struct(const json& j, const StructDefinition& def, const std::string& path, int depth,
               DataValuePtr& out) {
     if (!j.is_object()) return Mismatch(path, def, j);
+    const RecordShape* shape =
+        top_ ? std::exchange(top_, nullptr) : Shapes::Get().Record(def.name());
     for (auto it = j.begin(); it != j.end(); ++it) {
       if (def.fields().count(it.key()) == 0) {
         std::string known;
         for (auto& f : def.fields()) known += (known.empty() ? "" : ", ") + f.first;
-        return Fail(Join(path, it.key()), "is not a member of " + def.name() +
-                                              (known.empty() ? std::string(", which has no members")
-                                                             : "; its members are: " + known));
+        return Fail(Join(path, Cut(it.key())),
+                    "is not a member of " + def.name() +
+                        (known.empty() ? std::string(", which has no members")
+                                       : "; its members are: " + known));
       }
     }
     auto value = StructValue::GetInstance(def.name());
@@ -159,7 +241,11 @@ class Converter {
                     "is missing: " + def.name() + " requires it (" + DescribeKind(*fd) + ")");
       }
       DataValuePtr member;
-      if (!Convert(*it, fd, Join(path, field.first), depth + 1, member)) return false;
+      const FieldShape* fieldShape = shape ? shape->Find(field.first) : nullptr;
+      if (!Convert(*it, fd, Join(path, field.first), depth + 1, member,
+                   fieldShape ? &fieldShape->values : nullptr)) {
+        return false;
+      }
       if (fd->GetType() == DataType::UNION_CASE) {
         // A union case travels as the optional member it is in the record.
         auto optional = OptionalValue::GetInstance();
@@ -186,6 +272,7 @@ class Converter {
   }
 
   std::string& error_;
+  const RecordShape* top_;
 };
 
 json ToJson(const DataValuePtr& value, int depth) {
@@ -242,11 +329,47 @@ json ToJson(const DataValuePtr& value, int depth) {
 
 }  // namespace
 
+std::string Cut(const std::string& text) {
+  constexpr std::size_t kKeep = 64;
+  if (text.size() <= kKeep) return text;
+  std::size_t end = kKeep;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end) + "\xe2\x80\xa6(cut)";
+}
+
+bool ParseJson(const std::string& text, json& out, std::string& error) {
+  const auto nul = text.find('\0');
+  if (nul != std::string::npos) {
+    error = "a NUL byte at offset " + std::to_string(nul) + " (JSON text holds none)";
+    return false;
+  }
+  ParsePlace place;
+  json parsed;
+  try {
+    parsed = json::parse(text, [&place](int, json::parse_event_t event, json& value) {
+      return place.Event(event, value);
+    });
+  } catch (const json::parse_error& e) {
+    error = e.what();
+    return false;
+  } catch (const json::exception& e) {
+    // A number too large for a double, and whatever else the parser raises: say where.
+    error = place.Path() + ": " + e.what();
+    return false;
+  }
+  if (!place.duplicate().empty()) {
+    error = place.duplicate();
+    return false;
+  }
+  out = std::move(parsed);
+  return true;
+}
+
 bool JsonToValue(const json& j, const DataDefinitionPtr& definition, DataValuePtr& out,
-                 std::string& error) {
+                 std::string& error, const RecordShape* shape) {
   DataValuePtr value;
   std::string why;
-  Converter converter(why);
+  Converter converter(why, shape);
   if (!converter.Convert(j, definition.get(), "", 0, value)) {
     error = std::move(why);
     return false;

@@ -2,49 +2,62 @@
 
 #include <algorithm>
 
+#include "tools/sim/shapes.h"
+#include "vm/data_sets.h"
+#include "vm/device/cdrom.h"
+#include "vm/device/network.h"
+#include "vm/device/sata_controller.h"
+#include "vm/device/scsi_controller.h"
+#include "vm/modules/log_level.h"
+
 namespace Kov {
 namespace Sim {
 
+namespace Vm = ::Com::Brantel::Kov::Vm;
+
 const std::vector<std::string>& KnownModules() {
   static const std::vector<std::string> modules{"cdrom",   "disk",  "dock", "memory", "monitor",
-                                                "network", "power", "sata", "scsi",   "vmx"};
+                                                "network", "power", "sata", "scsi",   "zub"};
   return modules;
 }
 
+// The tables are the generated enumerations' own.
 const std::vector<std::string>& Texts::BackingTypes() {
-  static const std::vector<std::string> t{"ATAPI", "IMAGE", "RAW"};
+  static const auto t = TextsOf<Vm::Device::CdromSvc::BackingType>();
   return t;
 }
 
 const std::vector<std::string>& Texts::Adapters() {
-  static const std::vector<std::string> t{"ZLANCE", "ZUBNET", "ZUBNET3",
-                                          "ZRDMA",  "E1000",  "E1000E"};
+  static const auto t = TextsOf<Vm::Device::NetworkSvc::VirtualDev>();
   return t;
 }
 
 const std::vector<std::string>& Texts::SataHbaTypes() {
-  static const std::vector<std::string> t{"AHCI"};
+  static const auto t = TextsOf<Vm::Device::SataControllerSvc::HbaType>();
   return t;
 }
 
 const std::vector<std::string>& Texts::ScsiHbaTypes() {
-  static const std::vector<std::string> t{"LSILOGIC", "LSISAS", "ZSCSI"};
+  static const auto t = TextsOf<Vm::Device::ScsiControllerSvc::HbaType>();
   return t;
 }
 
 const std::vector<std::string>& Texts::Access() {
-  static const std::vector<std::string> t{"NONE", "READ_ONLY", "READ_WRITE"};
+  static const auto t = TextsOf<Vm::DataSetsSvc::Access>();
   return t;
 }
 
 const std::vector<std::string>& Texts::LogLevels() {
-  static const std::vector<std::string> t{
-      "BRT_LOG_ERROR",    "BRT_LOG_WARNING",  "BRT_LOG_NOTICE",   "BRT_LOG_INFO",
-      "BRT_LOG_VERBOSE",  "BRT_LOG_TRIVIA",   "BRT_LOG_DEBUG_00", "BRT_LOG_DEBUG_01",
-      "BRT_LOG_DEBUG_02", "BRT_LOG_DEBUG_03", "BRT_LOG_DEBUG_04", "BRT_LOG_DEBUG_05",
-      "BRT_LOG_DEBUG_06", "BRT_LOG_DEBUG_07", "BRT_LOG_DEBUG_08", "BRT_LOG_DEBUG_09",
-      "BRT_LOG_DEBUG_10"};
+  static const auto t = TextsOf<Vm::Modules::LogLevelSvc::Level>();
   return t;
+}
+
+std::string Texts::Join(const std::vector<std::string>& table) {
+  std::string text;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    text += (i == 0 ? "" : i + 1 == table.size() ? " or " : ", ") + table[i];
+  }
+  return text;
 }
 
 bool Texts::Contains(const std::vector<std::string>& table, const std::string& text) {

@@ -101,7 +101,8 @@ struct Limits {
 // The modules whose log level can be set.
 const std::vector<std::string>& KnownModules();
 
-// The known texts of the services' enumerations, in table order (without "_UNKNOWN").
+// The known texts of the services' enumerations, in table order (without "_UNKNOWN"), as the
+// generated enumerations list them.
 struct Texts {
   static const std::vector<std::string>& BackingTypes();  // CD-ROM backings
   static const std::vector<std::string>& Adapters();      // network adapter models
@@ -110,6 +111,8 @@ struct Texts {
   static const std::vector<std::string>& Access();        // data set access levels
   static const std::vector<std::string>& LogLevels();     // module log levels
   static bool Contains(const std::vector<std::string>& table, const std::string& text);
+  // The texts of a table for a message: "A, B or C".
+  static std::string Join(const std::vector<std::string>& table);
 };
 
 // Finds a machine by identifier; null when there is none.

@@ -36,9 +36,8 @@ class LogLevel final : public LogLevelSvc::AsyncServiceInterface {
       const std::string level = Tarn::EnumToText(spec->level);
       if (!Texts::Contains(Texts::LogLevels(), level)) {
         return Fail<StdErrors::InvalidArgument>(
-            "kov.sim.log.level.unknown",
-            "\"{}\" is not a log level; the levels run from BRT_LOG_ERROR to BRT_LOG_DEBUG_10.",
-            level);
+            "kov.sim.log.level.unknown", "\"{}\" is not a log level; the levels run from {} to {}.",
+            level, Texts::LogLevels().front(), Texts::LogLevels().back());
       }
       m->logLevels[module] = level;
       return Tarn::Void();

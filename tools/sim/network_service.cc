@@ -38,10 +38,9 @@ class Network final : public NetworkSvc::AsyncServiceInterface {
       if (spec->device.empty()) return EmptyDevice<StdErrors::Error>();
       const std::string adapter = Tarn::EnumToText(spec->adapter);
       if (!Texts::Contains(Texts::Adapters(), adapter)) {
-        return Fail<StdErrors::Error>(
-            "kov.sim.network.adapter.unknown",
-            "\"{}\" is not an adapter model; use ZLANCE, ZUBNET, ZUBNET3, ZRDMA, E1000 or E1000E.",
-            adapter);
+        return Fail<StdErrors::Error>("kov.sim.network.adapter.unknown",
+                                      "\"{}\" is not an adapter model; use {}.", adapter,
+                                      Texts::Join(Texts::Adapters()));
       }
       if (DeviceNameTaken(*m, spec->device)) return DeviceTaken(spec->vm, spec->device);
       if (m->networks.size() >= Limits::kMaxNetworks) {

@@ -104,7 +104,8 @@ class SataController final : public SataControllerSvc::AsyncServiceInterface {
  private:
   static Tarn::Data::ErrorValuePtr UnknownModel(const std::string& model) {
     return Fail<StdErrors::Error>("kov.sim.sata.hba.unknown",
-                                  "\"{}\" is not a SATA controller model; use AHCI.", model);
+                                  "\"{}\" is not a SATA controller model; use {}.", model,
+                                  Texts::Join(Texts::SataHbaTypes()));
   }
   static Tarn::Data::ErrorValuePtr NoController(const std::string& vm, std::int64_t number) {
     return Fail<StdErrors::NotFound>(

@@ -32,9 +32,9 @@ class ScsiController final : public ScsiControllerSvc::AsyncServiceInterface {
       }
       const std::string model = Tarn::EnumToText(hbaType);
       if (!Texts::Contains(Texts::ScsiHbaTypes(), model)) {
-        return Fail<StdErrors::Error>(
-            "kov.sim.scsi.hba.unknown",
-            "\"{}\" is not a SCSI controller model; use LSILOGIC, LSISAS or ZSCSI.", model);
+        return Fail<StdErrors::Error>("kov.sim.scsi.hba.unknown",
+                                      "\"{}\" is not a SCSI controller model; use {}.", model,
+                                      Texts::Join(Texts::ScsiHbaTypes()));
       }
       if (m->power == PowerState::kOn) return MachineIsOn(vmId, "SCSI controllers can be added");
       if (m->scsiControllers.count(controllerNumber) != 0) {

@@ -1,14 +1,21 @@
 #include "tools/sim/state_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <random>
 #include <set>
-#include <sstream>
+
+#include "tools/sim/json_value.h"
 
 namespace Kov {
 namespace Sim {
@@ -95,6 +102,18 @@ class Reader {
     return false;
   }
 
+  // Refuses members other than `keys`: a member this version does not know would be dropped by
+  // the next save.
+  bool Only(const json& object, const std::string& path, std::initializer_list<const char*> keys) {
+    if (!ok() || !object.is_object()) return ok();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+      bool known = false;
+      for (const char* k : keys) known = known || it.key() == k;
+      if (!known) return Fail(Join(path, Cut(it.key())), "unknown member");
+    }
+    return true;
+  }
+
   const json* Member(const json& object, const char* key, const std::string& path) {
     if (!ok()) return nullptr;
     if (!object.is_object()) {
@@ -148,7 +167,7 @@ class Reader {
             const std::vector<std::string>& table) {
     if (!String(object, key, path, out)) return false;
     if (!Texts::Contains(table, out)) {
-      return Fail(Join(path, key), "unknown value \"" + out + "\"");
+      return Fail(Join(path, key), "unknown value \"" + Cut(out) + "\"");
     }
     return true;
   }
@@ -182,7 +201,24 @@ class Reader {
   std::string error_;
 };
 
+// Whether a host-assigned identifier ("cdrom-3") was issued before the counter `next`, so that the
+// counter cannot issue it again. Identifiers of another form were given by the caller.
+bool IssuedBefore(const std::string& id, const std::string& prefix, std::int64_t next) {
+  if (id.compare(0, prefix.size(), prefix) != 0 || id.size() == prefix.size() ||
+      id.size() > prefix.size() + 18 ||
+      id.find_first_not_of("0123456789", prefix.size()) != std::string::npos) {
+    return true;
+  }
+  return std::stoll(id.substr(prefix.size())) < next;
+}
+
 bool ReadMachine(Reader& r, const json& j, const std::string& path, Machine& m) {
+  if (!r.Only(j, path,
+              {"id", "guest_OS", "hw_version", "power", "loaded", "cpu", "memory", "cdroms",
+               "disks", "networks", "sata_controllers", "scsi_controllers", "data_sets",
+               "log_levels", "next_ids"})) {
+    return false;
+  }
   if (!r.String(j, "id", path, m.id)) return false;
   if (m.id.empty()) return r.Fail(Reader::Join(path, "id"), "empty machine identifier");
   if (!r.String(j, "guest_OS", path, m.guestOS)) return false;
@@ -200,10 +236,16 @@ bool ReadMachine(Reader& r, const json& j, const std::string& path, Machine& m) 
             : power == "SUSPENDED" ? PowerState::kSuspended
                                    : PowerState::kOff;
   if (!r.Bool(j, "loaded", path, m.loaded)) return false;
+  if (m.power != PowerState::kOff && !m.loaded) {
+    return r.Fail(Reader::Join(path, "loaded"), "a machine that is on or suspended is loaded");
+  }
 
   const std::string cpuPath = Reader::Join(path, "cpu");
   const json* cpu = r.Object(j, "cpu", path);
-  if (!cpu || !r.Int(*cpu, "count", cpuPath, m.cpuCount, 1, Limits::kMaxCpuCount) ||
+  if (!cpu ||
+      !r.Only(*cpu, cpuPath,
+              {"count", "cores_per_socket", "hot_add_enabled", "hot_remove_enabled"}) ||
+      !r.Int(*cpu, "count", cpuPath, m.cpuCount, 1, Limits::kMaxCpuCount) ||
       !r.Int(*cpu, "cores_per_socket", cpuPath, m.coresPerSocket, 1, Limits::kMaxCpuCount) ||
       !r.Bool(*cpu, "hot_add_enabled", cpuPath, m.cpuHotAddEnabled) ||
       !r.Bool(*cpu, "hot_remove_enabled", cpuPath, m.cpuHotRemoveEnabled)) {
@@ -214,7 +256,8 @@ bool ReadMachine(Reader& r, const json& j, const std::string& path, Machine& m) 
   }
   const std::string memPath = Reader::Join(path, "memory");
   const json* memory = r.Object(j, "memory", path);
-  if (!memory || !r.Int(*memory, "size", memPath, m.memorySize, 1, Limits::kMaxMemorySize) ||
+  if (!memory || !r.Only(*memory, memPath, {"size", "hot_add_enabled"}) ||
+      !r.Int(*memory, "size", memPath, m.memorySize, 1, Limits::kMaxMemorySize) ||
       !r.Bool(*memory, "hot_add_enabled", memPath, m.memoryHotAddEnabled)) {
     return false;
   }
@@ -225,7 +268,8 @@ bool ReadMachine(Reader& r, const json& j, const std::string& path, Machine& m) 
   std::set<std::string> devices;
   auto device = [&](const std::string& name, const std::string& where) {
     if (name.empty()) return r.Fail(where, "empty device name");
-    if (!devices.insert(name).second) return r.Fail(where, "device name \"" + name + "\" twice");
+    if (!devices.insert(name).second)
+      return r.Fail(where, "device name \"" + Cut(name) + "\" twice");
     return true;
   };
 
@@ -237,7 +281,8 @@ bool ReadMachine(Reader& r, const json& j, const std::string& path, Machine& m) 
     const std::string p = Reader::Index(Reader::Join(path, "cdroms"), i);
     const json& e = (*cdroms)[i];
     CdromDrive c;
-    if (!r.String(e, "id", p, c.id) || !r.String(e, "device", p, c.device) ||
+    if (!r.Only(e, p, {"id", "device", "backing_type", "device_name", "iso_file"}) ||
+        !r.String(e, "id", p, c.id) || !r.String(e, "device", p, c.device) ||
         !r.Text(e, "backing_type", p, c.backingType, Texts::BackingTypes())) {
       return false;
     }
@@ -267,7 +312,7 @@ bool ReadMachine(Reader& r, const json& j, const std::string& path, Machine& m) 
   for (std::size_t i = 0; i < disks->size(); ++i) {
     const std::string p = Reader::Index(Reader::Join(path, "disks"), i);
     DiskAttachment d;
-    if (!r.String((*disks)[i], "disk", p, d.disk) ||
+    if (!r.Only((*disks)[i], p, {"disk", "device"}) || !r.String((*disks)[i], "disk", p, d.disk) ||
         !r.String((*disks)[i], "device", p, d.device)) {
       return false;
     }
@@ -284,7 +329,8 @@ bool ReadMachine(Reader& r, const json& j, const std::string& path, Machine& m) 
   for (std::size_t i = 0; i < networks->size(); ++i) {
     const std::string p = Reader::Index(Reader::Join(path, "networks"), i);
     NetworkAdapter n;
-    if (!r.String((*networks)[i], "network", p, n.network) ||
+    if (!r.Only((*networks)[i], p, {"network", "adapter", "device"}) ||
+        !r.String((*networks)[i], "network", p, n.network) ||
         !r.Text((*networks)[i], "adapter", p, n.adapter, Texts::Adapters()) ||
         !r.String((*networks)[i], "device", p, n.device)) {
       return false;
@@ -302,7 +348,8 @@ bool ReadMachine(Reader& r, const json& j, const std::string& path, Machine& m) 
       const std::string p = Reader::Index(Reader::Join(path, key), i);
       std::int64_t number = 0;
       std::string hba;
-      if (!r.Int((*list)[i], "number", p, number, 0, Limits::kMaxControllerNumber) ||
+      if (!r.Only((*list)[i], p, {"number", "hba_type"}) ||
+          !r.Int((*list)[i], "number", p, number, 0, Limits::kMaxControllerNumber) ||
           !r.Text((*list)[i], "hba_type", p, hba, table)) {
         return false;
       }
@@ -325,7 +372,10 @@ bool ReadMachine(Reader& r, const json& j, const std::string& path, Machine& m) 
     const std::string p = Reader::Index(Reader::Join(path, "data_sets"), i);
     const json& e = (*dataSets)[i];
     DataSet d;
-    if (!r.String(e, "id", p, d.id) || !r.String(e, "name", p, d.name) ||
+    if (!r.Only(e, p,
+                {"id", "name", "description", "host", "guest", "omit_from_snapshot_and_clone",
+                 "entries"}) ||
+        !r.String(e, "id", p, d.id) || !r.String(e, "name", p, d.name) ||
         !r.String(e, "description", p, d.description) ||
         !r.Text(e, "host", p, d.host, Texts::Access()) ||
         !r.Text(e, "guest", p, d.guest, Texts::Access()) ||
@@ -342,7 +392,7 @@ bool ReadMachine(Reader& r, const json& j, const std::string& path, Machine& m) 
     if (!entries) return false;
     for (auto it = entries->begin(); it != entries->end(); ++it) {
       if (!it.value().is_string()) {
-        return r.Fail(Reader::Join(Reader::Join(p, "entries"), it.key()), "expected a string");
+        return r.Fail(Reader::Join(Reader::Join(p, "entries"), Cut(it.key())), "expected a string");
       }
       if (it.key().empty()) return r.Fail(Reader::Join(p, "entries"), "empty key");
       d.entries.emplace(it.key(), it.value().get<std::string>());
@@ -356,7 +406,7 @@ bool ReadMachine(Reader& r, const json& j, const std::string& path, Machine& m) 
   const json* levels = r.Object(j, "log_levels", path);
   if (!levels) return false;
   for (auto it = levels->begin(); it != levels->end(); ++it) {
-    const std::string p = Reader::Join(Reader::Join(path, "log_levels"), it.key());
+    const std::string p = Reader::Join(Reader::Join(path, "log_levels"), Cut(it.key()));
     if (!Texts::Contains(KnownModules(), it.key())) return r.Fail(p, "unknown module");
     if (!it.value().is_string() || !Texts::Contains(Texts::LogLevels(), it.value())) {
       return r.Fail(p, "expected a log level such as \"BRT_LOG_INFO\"");
@@ -366,9 +416,26 @@ bool ReadMachine(Reader& r, const json& j, const std::string& path, Machine& m) 
 
   const std::string nextPath = Reader::Join(path, "next_ids");
   const json* next = r.Object(j, "next_ids", path);
-  return next && r.Int(*next, "cdrom", nextPath, m.nextCdrom, 1, INT64_MAX / 2) &&
-         r.Int(*next, "disk", nextPath, m.nextDisk, 1, INT64_MAX / 2) &&
-         r.Int(*next, "data_set", nextPath, m.nextDataSet, 1, INT64_MAX / 2);
+  if (!next || !r.Only(*next, nextPath, {"cdrom", "disk", "data_set"}) ||
+      !r.Int(*next, "cdrom", nextPath, m.nextCdrom, 1, INT64_MAX / 2) ||
+      !r.Int(*next, "disk", nextPath, m.nextDisk, 1, INT64_MAX / 2) ||
+      !r.Int(*next, "data_set", nextPath, m.nextDataSet, 1, INT64_MAX / 2)) {
+    return false;
+  }
+  // The counters lie beyond every identifier they issued, or the next one would repeat it.
+  for (auto& c : m.cdroms) {
+    if (!IssuedBefore(c.id, "cdrom-", m.nextCdrom))
+      return r.Fail(nextPath, "cdrom is not beyond " + c.id);
+  }
+  for (auto& d : m.disks) {
+    if (!IssuedBefore(d.disk, "disk-", m.nextDisk))
+      return r.Fail(nextPath, "disk is not beyond " + d.disk);
+  }
+  for (auto& d : m.dataSets) {
+    if (!IssuedBefore(d.id, "ds-", m.nextDataSet))
+      return r.Fail(nextPath, "data_set is not beyond " + d.id);
+  }
+  return true;
 }
 
 std::string ErrnoText(const std::string& what, const std::string& path) {
@@ -397,13 +464,15 @@ bool StateFile::FromJson(const json& document, LabData& out, std::string& error)
     return false;
   }
   if (!document.contains("version") || document["version"] != json(kVersion)) {
-    error = "a kov-vm state file of version " +
-            (document.contains("version") ? document["version"].dump() : std::string("(none)")) +
-            "; this kov-vm reads version " + std::to_string(kVersion);
+    error =
+        "a kov-vm state file of version " +
+        (document.contains("version") ? Cut(document["version"].dump()) : std::string("(none)")) +
+        "; this kov-vm reads version " + std::to_string(kVersion);
     return false;
   }
   Reader r;
   LabData lab;
+  r.Only(document, "state", {"format", "version", "machines"});
   const json* machines = r.Array(document, "machines", "state");
   std::set<std::string> ids;
   for (std::size_t i = 0; machines && r.ok() && i < machines->size(); ++i) {
@@ -411,7 +480,7 @@ bool StateFile::FromJson(const json& document, LabData& out, std::string& error)
     const std::string path = Reader::Index("machines", i);
     if (!ReadMachine(r, (*machines)[i], path, m)) break;
     if (!ids.insert(m.id).second) {
-      r.Fail(Reader::Join(path, "id"), "machine \"" + m.id + "\" twice");
+      r.Fail(Reader::Join(path, "id"), "machine \"" + Cut(m.id) + "\" twice");
       break;
     }
     lab.machines.push_back(std::move(m));
@@ -425,60 +494,197 @@ bool StateFile::FromJson(const json& document, LabData& out, std::string& error)
 }
 
 StateFile::LoadResult StateFile::Load(const std::string& path, LabData& out, std::string& error) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
     if (errno == ENOENT) return LoadResult::kMissing;
     error = ErrnoText("cannot read", path);
     return LoadResult::kRefused;
   }
-  if (!S_ISREG(st.st_mode)) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     error = path + " is not a regular file";
+    ::close(fd);
     return LoadResult::kRefused;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = ErrnoText("cannot read", path);
-    return LoadResult::kRefused;
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = ErrnoText("cannot read", path);
+      ::close(fd);
+      return LoadResult::kRefused;
+    }
+    if (n == 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) {
-    error = ErrnoText("cannot read", path);
-    return LoadResult::kRefused;
-  }
+  ::close(fd);
   json document;
-  try {
-    document = json::parse(text.str());
-  } catch (const json::parse_error& e) {
-    error = path + " is corrupt or not a kov-vm state file (" + e.what() + ")";
+  std::string why;
+  if (!ParseJson(text, document, why)) {
+    error = path + " is corrupt or not a kov-vm state file (" + why + ")";
     return LoadResult::kRefused;
   }
-  std::string why;
-  if (!FromJson(document, out, why)) {
-    error = path + " is refused: " + why;
+  try {
+    if (!FromJson(document, out, why)) {
+      error = path + " is refused: " + why;
+      return LoadResult::kRefused;
+    }
+  } catch (const json::exception& e) {
+    error = path + " is refused: " + e.what();
     return LoadResult::kRefused;
   }
   return LoadResult::kLoaded;
 }
 
-bool StateFile::Save(const std::string& path, const LabData& lab, std::string& error) {
-  const std::string text = ToJson(lab).dump(2) + "\n";
-  std::string temp = path + ".tmp-XXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) {
-    error = ErrnoText("cannot create a temporary file for", path);
+namespace {
+
+std::string DirOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Temporary files of a state file are named ".FILE.tmp.<pid>.<random>" beside it.
+std::string TempPrefix(const std::string& realPath) { return "." + BaseOf(realPath) + ".tmp."; }
+
+// Removes temporary files of this state file left by processes that no longer run (killed during
+// a save). The caller holds the state file's lock, so no live save of this file can be among them
+// except its own, already renamed.
+void RemoveStaleTemps(const std::string& realPath) {
+  const std::string dir = DirOf(realPath);
+  const std::string prefix = TempPrefix(realPath);
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  std::vector<std::string> stale;
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+    if (pid > 0 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) == 0) continue;
+    stale.push_back(dir + "/" + name);
+  }
+  ::closedir(d);
+  for (auto& name : stale) ::unlink(name.c_str());
+}
+
+}  // namespace
+
+bool StateFile::Resolve(const std::string& path, std::string& real, std::string& error) {
+  char buffer[PATH_MAX];
+  if (::realpath(path.c_str(), buffer)) {
+    real = buffer;
+    return true;
+  }
+  const int why = errno;
+  struct stat st;
+  if (why == ENOENT && ::lstat(path.c_str(), &st) == 0) {
+    error = "the state file " + path + " is a symbolic link to a missing file";
     return false;
   }
-  temp.assign(name.data());
+  if (why != ENOENT) {
+    errno = why;
+    error = ErrnoText("cannot resolve the state file", path);
+    return false;
+  }
+  // A new file: its folder must exist; the file will be made there.
+  const std::string dir = DirOf(path);
+  if (!::realpath(dir.c_str(), buffer)) {
+    error = ErrnoText("cannot use the folder of the state file", path);
+    return false;
+  }
+  real = std::string(buffer) + (std::string(buffer) == "/" ? "" : "/") + BaseOf(path);
+  return true;
+}
+
+bool StateFile::CheckWritable(const std::string& realPath, std::string& error) {
+  struct stat st;
+  if (::stat(realPath.c_str(), &st) == 0) {
+    // A file made read-only is kept so, also for a caller (root) whom the system would let write.
+    if ((st.st_mode & S_IWUSR) == 0 || ::access(realPath.c_str(), W_OK) != 0) {
+      error = realPath + " is read-only; make it writable to let kov-vm change the lab";
+      return false;
+    }
+  }
+  if (::access(DirOf(realPath).c_str(), W_OK) != 0) {
+    error = ErrnoText("cannot write in the folder of", realPath);
+    return false;
+  }
+  return true;
+}
+
+StateFile::Lock::~Lock() {
+  if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+}
+
+bool StateFile::Lock::Acquire(const std::string& realPath, std::string& error) {
+  // The lock is taken on the state file itself, so that no side file can be removed from under
+  // it. A save replaces the file, so after waiting the lock may be on a file no longer at the
+  // path: then the new one is locked instead. While there is no file yet, its folder is locked.
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    if (fd_ >= 0) ::close(fd_);
+    bool folder = false;
+    fd_ = ::open(realPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd_ < 0 && errno == ENOENT) {
+      folder = true;
+      fd_ = ::open(DirOf(realPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    if (fd_ < 0) {
+      error = ErrnoText("cannot open the state file to lock it:", realPath);
+      return false;
+    }
+    while (::flock(fd_, LOCK_EX) != 0) {
+      if (errno == EINTR) continue;
+      error = ErrnoText("cannot lock", realPath);
+      return false;
+    }
+    struct stat locked, now;
+    if (::fstat(fd_, &locked) != 0) {
+      error = ErrnoText("cannot lock", realPath);
+      return false;
+    }
+    const bool exists = ::stat(realPath.c_str(), &now) == 0;
+    if (folder ? !exists : exists && now.st_dev == locked.st_dev && now.st_ino == locked.st_ino) {
+      return true;
+    }
+  }
+  error = "cannot lock " + realPath + ": it is replaced again and again";
+  return false;
+}
+
+bool StateFile::Save(const std::string& realPath, const LabData& lab, std::string& error) {
+  const std::string text = ToJson(lab).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+  struct stat old;
+  const bool exists = ::stat(realPath.c_str(), &old) == 0;
+  std::random_device random;
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, "%ld.%08x", static_cast<long>(::getpid()),
+                static_cast<unsigned>(random()));
+  const std::string temp = DirOf(realPath) + "/" + TempPrefix(realPath) + suffix;
+  // A new file gets the permissions the umask allows; a rewritten one keeps its own.
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
+  if (fd < 0) {
+    error = ErrnoText("cannot create a temporary file for", realPath);
+    return false;
+  }
   auto fail = [&](const std::string& what) {
     error = ErrnoText(what, temp);
     ::close(fd);
     ::unlink(temp.c_str());
     return false;
   };
-  ::fchmod(fd, 0644);
+  if (exists) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0 && errno != EPERM) {
+      return fail("cannot give the owner to");
+    }
+    if (::fchmod(fd, old.st_mode & 07777) != 0) return fail("cannot set the mode of");
+  }
   std::size_t written = 0;
   while (written < text.size()) {
     ssize_t n = ::write(fd, text.data() + written, text.size() - written);
@@ -494,11 +700,18 @@ bool StateFile::Save(const std::string& path, const LabData& lab, std::string& e
     ::unlink(temp.c_str());
     return false;
   }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    error = ErrnoText("cannot rename the new state onto", path);
+  if (::rename(temp.c_str(), realPath.c_str()) != 0) {
+    error = ErrnoText("cannot rename the new state onto", realPath);
     ::unlink(temp.c_str());
     return false;
   }
+  // The rename is durable once the folder is flushed.
+  int dir = ::open(DirOf(realPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  RemoveStaleTemps(realPath);
   return true;
 }
 

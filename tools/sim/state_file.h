@@ -27,14 +27,42 @@ struct StateFile {
   enum class LoadResult { kLoaded, kMissing, kRefused };
 
   // Loads a state file. A file that does not exist gives kMissing and leaves `out` alone; a file
-  // that cannot be read, is not JSON, or is refused by FromJson gives kRefused with `error` set.
-  // The file is never changed.
+  // that cannot be read, is not strict JSON (see ParseJson), or is refused by FromJson gives
+  // kRefused with `error` set. The file is never changed.
   static LoadResult Load(const std::string& path, LabData& out, std::string& error);
 
-  // Saves a lab: the document goes to a temporary file beside `path`, which is flushed to disk and
-  // then renamed over `path`, so that a reader sees either the old or the new file, never a
-  // partial one. False with `error` set when anything fails; `path` is then left as it was.
-  static bool Save(const std::string& path, const LabData& lab, std::string& error);
+  // Resolves the path of a state file once: symbolic links are followed to the real file, or for
+  // a file not made yet to its real folder, so that every spelling of one file locks and writes
+  // that file. False with `error` set for a link to nothing or a folder that does not exist.
+  static bool Resolve(const std::string& path, std::string& realPath, std::string& error);
+
+  // Whether a command may rewrite the (resolved) state file: false with `error` set when the file
+  // has no write permission for its owner (kept read-only even for a caller the system would let
+  // write), or when the caller cannot write it or its folder.
+  static bool CheckWritable(const std::string& realPath, std::string& error);
+
+  // An exclusive lock that serialises the commands sharing one state file. It is held on the
+  // (resolved) state file itself, or on its folder while the file does not exist, so that no side
+  // file can vanish from under it; released when the object goes.
+  class Lock {
+   public:
+    Lock() = default;
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+    ~Lock();
+    bool Acquire(const std::string& realPath, std::string& error);
+
+   private:
+    int fd_ = -1;
+  };
+
+  // Saves a lab to a resolved path: the document goes to a temporary file ".FILE.tmp.<pid>.<n>"
+  // beside it, with the mode and owner of the file it replaces (a new file: the umask's mode),
+  // which is flushed to disk and renamed over the file, and the folder is flushed; so a reader
+  // sees either the old or the new file, never a partial one. Temporary files of this state file
+  // left by killed processes are removed. The caller holds the Lock. False with `error` set when
+  // anything fails; the file is then left as it was.
+  static bool Save(const std::string& realPath, const LabData& lab, std::string& error);
 };
 
 }  // namespace Sim

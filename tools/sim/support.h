@@ -13,6 +13,7 @@
 #include "runtime/data_value.h"
 #include "runtime/message.h"
 #include "runtime/std_errors.h"
+#include "tools/sim/json_value.h"
 #include "tools/sim/lab.h"
 
 namespace Kov {
@@ -46,10 +47,17 @@ void Run(Lab& lab, const Tarn::AsyncResult<R, Policy>& result, F&& body) {
   }
 }
 
+// A message argument as it is shown: a text from the caller is cut to a readable length.
+inline std::string Shown(const std::string& text) { return Cut(text); }
+template <class A>
+const A& Shown(const A& arg) {
+  return arg;
+}
+
 // An error of standard type E carrying one message of the simulator.
 template <class E, class... A>
 Tarn::Data::ErrorValuePtr Fail(const char* id, const char* text, const A&... args) {
-  return E::Create({Tarn::MakeMessage(id, text, args...)});
+  return E::Create({Tarn::MakeMessage(id, text, Shown(args)...)});
 }
 
 inline Tarn::Data::ErrorValuePtr MachineNotFound(const std::string& vm) {
