@@ -1,6 +1,5 @@
 #include "tools/sim/shapes.h"
 
-#include <functional>
 #include <set>
 #include <type_traits>
 
@@ -58,48 +57,63 @@ struct Walk<std::shared_ptr<X>> : Walk<std::remove_const_t<X>> {};
 template <class X>
 struct Walk<Tarn::OptionalPtr<X>> : Walk<std::remove_const_t<X>> {};
 
-// The helper a record's AdapterHelper::AddFields registers its fields with.
+template <class T, class = void>
+struct HasUnionRules : std::false_type {};
+template <class T>
+struct HasUnionRules<T, std::void_t<typename T::UnionRules>> : std::true_type {};
+
+// The helper a record's AdapterHelper::AddFields registers its fields with, and the checker its
+// UnionRules::Check states the union cases to. Members are told apart by their address in one
+// default record, since the rules name them by member and the shape by wire name.
+template <class T>
 struct Collector {
   Records& records;
   std::vector<FieldShape> fields;
-  std::vector<std::pair<std::size_t, std::function<boost::logic::tribool(const std::string&)>>>
-      cases;
+  std::vector<const void*> addresses;
+  const T sample{};
 
   template <class R, class M, class... More>
-  void AddField(const char* name, M R::*, More...) {
+  void AddField(const char* name, M R::*member, More...) {
     FieldShape field;
     field.name = name;
     Walk<M>::Field(field, records);
     fields.push_back(std::move(field));
+    addresses.push_back(&(sample.*member));
   }
-  template <class R, class X, class Tags, class Predicate>
-  void AddField(const char* name, boost::optional<X> R::*member,
-                Tarn::Data::UnionCase<Tags, Predicate>) {
-    AddField(name, member);
-    fields.back().tag = Tags::Strings::values[0];
-    cases.emplace_back(fields.size() - 1, Predicate());
+
+  template <class R, class Tag, class Held, class Predicate>
+  void Case(Tag R::*tag, Held R::*held, const char*, Predicate predicate) {
+    FieldShape* tagField = Find(&(sample.*tag));
+    FieldShape* heldField = Find(&(sample.*held));
+    if (!tagField || !heldField) return;
+    heldField->tag = tagField->name;
+    for (auto& value : tagField->values) {
+      const boost::logic::tribool selected = predicate(value);
+      if (selected) {
+        heldField->requiredFor.push_back(value);
+      } else if (boost::logic::indeterminate(selected)) {
+        heldField->allowedFor.push_back(value);
+      }
+    }
+  }
+  template <class Tags, class M>
+  void MissingTag(M) {}
+
+ private:
+  FieldShape* Find(const void* address) {
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+      if (addresses[i] == address) return &fields[i];
+    }
+    return nullptr;
   }
 };
 
 template <class T>
 void AddRecord(Records& records, const std::string& key) {
   if (!records.emplace(key, RecordShape{}).second) return;  // known, or being walked
-  Collector collector{records, {}, {}};
+  Collector<T> collector{records, {}, {}};
   if constexpr (IsRecord<T>::value) T::AdapterHelper::AddFields(collector);
-  for (auto& c : collector.cases) {
-    FieldShape& field = collector.fields[c.first];
-    for (auto& tag : collector.fields) {
-      if (tag.name != field.tag) continue;
-      for (auto& value : tag.values) {
-        const boost::logic::tribool selected = c.second(value);
-        if (selected) {
-          field.requiredFor.push_back(value);
-        } else if (boost::logic::indeterminate(selected)) {
-          field.allowedFor.push_back(value);
-        }
-      }
-    }
-  }
+  if constexpr (HasUnionRules<T>::value) T::UnionRules::Check(collector);
   records[key].fields = std::move(collector.fields);
 }
 
