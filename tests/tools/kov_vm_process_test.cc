@@ -66,13 +66,15 @@ TEST_F(KovVmProcess, ExitStatuses) {
 TEST_F(KovVmProcess, TwentyWritersKeepEveryChangeWhileLockFilesVanish) {
   // Twenty runs add a machine each at once, while whatever looks like a lock file is deleted
   // again and again: no run may lose another's change.
-  std::string command;
+  const std::string done = dir_.path() + "/done";
+  std::string command =
+      "(while [ ! -e '" + done + "' ]; do rm -f '" + state_ + ".lock'; done) & writers=''; ";
   for (int i = 0; i < 20; ++i) {
     command += "'" KOV_VM_BINARY "' --state '" + state_ +
                "' call zub.create '{\"spec\": {\"vm\": \"web-" + std::to_string(i) +
-               "\", \"guest_OS\": \"zubuntu-64\"}}' >/dev/null 2>&1 & ";
+               "\", \"guest_OS\": \"zubuntu-64\"}}' >/dev/null 2>&1 & writers=\"$writers $!\"; ";
   }
-  command += "for i in $(seq 200); do rm -f '" + state_ + ".lock'; done; wait";
+  command += "wait $writers; touch '" + done + "'; wait; rm '" + done + "'";
   ASSERT_EQ(std::system(command.c_str()), 0);
   Outcome dock = Exec({"--state", state_, "call", "dock.list"});
   for (int i = 0; i < 20; ++i) {
