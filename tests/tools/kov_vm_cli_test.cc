@@ -369,6 +369,11 @@ TEST(KovVmStateFile, UnusableLocationsAreReportedAsStateProblems) {
   Result folder = KovVm({"--state", folderPath, "call", "dock.list"});
   EXPECT_EQ(folder.code, kExitState);
   EXPECT_TRUE(Contains(folder.err, "not a regular file"));
+  const std::string fifo = dir.path() + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  Result pipe = KovVm({"--state", fifo, "call", "dock.list"});  // refused, not waited on
+  EXPECT_EQ(pipe.code, kExitState);
+  EXPECT_TRUE(Contains(pipe.err, "not a regular file"));
   // A read-only file is refused before the call, also for root.
   const std::string state = dir.path() + "/lab.json";
   ASSERT_EQ(KovVm({"--state", state, "call", "zub.create", create}).code, kExitOk);

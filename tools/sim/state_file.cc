@@ -494,7 +494,8 @@ bool StateFile::FromJson(const json& document, LabData& out, std::string& error)
 }
 
 StateFile::LoadResult StateFile::Load(const std::string& path, LabData& out, std::string& error) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: a FIFO at the path is refused below instead of waiting for a writer.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     if (errno == ENOENT) return LoadResult::kMissing;
     error = ErrnoText("cannot read", path);
@@ -567,7 +568,9 @@ void RemoveStaleTemps(const std::string& realPath) {
     const std::string name = e->d_name;
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
     const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
-    if (pid > 0 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) == 0) continue;
+    const bool alive =
+        pid > 0 && pid != ::getpid() && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+    if (alive) continue;
     stale.push_back(dir + "/" + name);
   }
   ::closedir(d);
@@ -630,7 +633,7 @@ bool StateFile::Lock::Acquire(const std::string& realPath, std::string& error) {
   for (int attempt = 0; attempt < 1000; ++attempt) {
     if (fd_ >= 0) ::close(fd_);
     bool folder = false;
-    fd_ = ::open(realPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    fd_ = ::open(realPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd_ < 0 && errno == ENOENT) {
       folder = true;
       fd_ = ::open(DirOf(realPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
