@@ -45,7 +45,7 @@ CPP_KEYWORDS = frozenset(
 # Names the generated classes use for themselves, which schema names must not take.
 SERVICE_SCOPE_NAMES = frozenset(
     """AsyncServiceInterface AsyncServiceBinder AsyncServiceBinderHelper AsyncServiceStub Input
-    Output Interface Fields Errors ResultCbType""".split()
+    Output Interface Fields Errors ResultCbType MethodOf""".split()
 )
 RECORD_SCOPE_NAMES = frozenset(
     """unknownFields typeName nativeName operationName AdapterHelper UnionRules UnionTags
@@ -65,7 +65,7 @@ FIELD_KEYS = {"wire", "type", "optional", "union_cases", "union_predicate", "doc
 INPUT_FIELD_KEYS = {"wire", "type", "optional", "doc"}
 UNION_KEYS = {"tag", "checks"}
 METADATA_KEYS = {"name", "fields"}
-OPERATION_KEYS = {"name", "wire", "input", "output", "errors", "resource", "doc"}
+OPERATION_KEYS = {"name", "wire", "input", "output", "errors", "resource", "reads_only", "doc"}
 
 UPPER_CAMEL = re.compile(r"[A-Z][A-Za-z0-9]*\Z")
 SNAKE = re.compile(r"[a-z][a-z0-9]*(_[a-z0-9]+)*\Z")
@@ -150,6 +150,7 @@ class Operation:
     errors: list
     resource: Optional[str] = None
     doc: Optional[str] = None
+    reads_only: bool = False  # a caller allowed only to read may call it
 
 
 @dataclass
@@ -488,7 +489,8 @@ def _parse_operation(r, raw, index, service, names, wires):
         if f.type.kind != "string" or f.optional:
             r.fail(where, f"resource field '{resource}' must be a required string")
     return Operation(name, wire, inputs, output, list(errors), resource,
-                     r.doc(raw.get("doc"), where))
+                     r.doc(raw.get("doc"), where),
+                     r.boolean(raw.get("reads_only", False), f"{where}: reads_only"))
 
 
 def load(path, rel):

@@ -117,7 +117,8 @@ struct OperationShape {
 };
 
 // Binds `implementation` and checks the interface object against the expected service id and
-// operations: wire names in slot order, error lists in order, input and output definitions.
+// operations: wire names in slot order, error lists in order, input and output definitions, and
+// the read-only mark.
 template <class Svc>
 void ExpectShape(const std::shared_ptr<typename Svc::AsyncServiceInterface>& implementation,
                  const std::string& serviceId, const std::vector<OperationShape>& operations) {
@@ -142,6 +143,8 @@ void ExpectShape(const std::shared_ptr<typename Svc::AsyncServiceInterface>& imp
     EXPECT_EQ(errors, expected);
     EXPECT_EQ(Describe(method.inputDefinition()), operations[i].input);
     EXPECT_EQ(Describe(method.outputDefinition()), operations[i].output);
+    // Exactly the operations that only read are marked so: every "get" and "list".
+    EXPECT_EQ(method.readsOnly(), operations[i].wire == "get" || operations[i].wire == "list");
   }
 }
 
