@@ -216,6 +216,45 @@ class AsyncApiMethodFilter {
 template <auto... Members>
 struct Fields {};
 
+namespace FieldsCheck {
+
+template <class A, class B>
+constexpr bool Same(A a, B b) {
+  if constexpr (std::is_same<A, B>::value) {
+    return a == b;
+  } else {
+    return false;
+  }
+}
+
+// Walks AddFields in a constant expression, comparing each member it registers with the one at
+// the same place in Fields<Ms...>.
+template <auto... Ms>
+struct InOrder {
+  std::size_t count = 0;
+  bool same = true;
+  template <class R, class M>
+  constexpr void AddField(const char*, M R::*member) {
+    std::size_t i = 0;
+    const bool found = ((i++ == count && Same(Ms, member)) || ...);
+    same = same && found;
+    ++count;
+  }
+};
+
+template <class Input, auto... Ms>
+constexpr bool Agree(Fields<Ms...>) {
+  if constexpr (std::is_same<Input, OperationInput>::value) {
+    return sizeof...(Ms) == 0;
+  } else {
+    InOrder<Ms...> walk;
+    Input::AdapterHelper::AddFields(walk);
+    return walk.same && walk.count == sizeof...(Ms);
+  }
+}
+
+}  // namespace FieldsCheck
+
 template <class... Errors>
 struct ErrorList {};
 
@@ -249,6 +288,8 @@ class MethodClosure {
   void operator()(const typename M::Input& input,
                   const std::shared_ptr<Core::AsyncActivation>& activation,
                   const typename M::ResultCbType& result) const {
+    static_assert(FieldsCheck::Agree<typename M::Input>(typename M::Fields{}),
+                  "Fields does not list the members AddFields registers, in the same order");
     Call(input, activation, result, typename M::Fields{});
   }
 

@@ -313,13 +313,19 @@ def _parse_field(r, raw, where, service, declared_structs, keys, taken):
     return f
 
 
-def _parse_enum(r, raw, index, service, names):
-    where = f"enums[{index}]"
-    r.table(raw, where, ENUM_KEYS, ["name", "wire", "values"])
+def _named(r, raw, kind, index, keys, required, names):
+    """The name, place and wire name of the index-th enum or struct, its name claimed."""
+    where = f"{kind}s[{index}]"
+    r.table(raw, where, keys, ["name", "wire", required])
     name = r.identifier(raw["name"], f"{where}: name", UPPER_CAMEL, "an UpperCamelCase name")
-    where = f"enum {name}"
+    where = f"{kind} {name}"
     _claim(r, names, name, where)
-    wire = r.string(raw["wire"], f"{where}: wire", SNAKE, "a lower_snake_case wire name")
+    return name, where, r.string(raw["wire"], f"{where}: wire", SNAKE,
+                                 "a lower_snake_case wire name")
+
+
+def _parse_enum(r, raw, index, service, names):
+    name, where, wire = _named(r, raw, "enum", index, ENUM_KEYS, "values", names)
     values = _enum_values(r, raw["values"], f"{where}: values")
     return Enum(name, wire, values, r.doc(raw.get("doc"), where))
 
@@ -350,12 +356,7 @@ def _claim(r, names, name, where):
 
 
 def _parse_struct(r, raw, index, service, declared, names):
-    where = f"structs[{index}]"
-    r.table(raw, where, STRUCT_KEYS, ["name", "wire", "fields"])
-    name = r.identifier(raw["name"], f"{where}: name", UPPER_CAMEL, "an UpperCamelCase name")
-    where = f"struct {name}"
-    _claim(r, names, name, where)
-    wire = r.string(raw["wire"], f"{where}: wire", SNAKE, "a lower_snake_case wire name")
+    name, where, wire = _named(r, raw, "struct", index, STRUCT_KEYS, "fields", names)
     fields_raw = r.array(raw["fields"], f"{where}: fields", "an array of fields")
     if not fields_raw:
         r.fail(where, "a struct needs at least one field")

@@ -14,6 +14,13 @@
 
 namespace KovTest {
 
+using ::Tarn::Progress;
+using ::Tarn::Core::AsyncActivation;
+using ::Tarn::Core::AsyncApiResultCb;
+using ::Tarn::Core::MethodResultPtr;
+using ::Tarn::Data::ErrorValuePtr;
+using ::Tarn::Data::IntegerValue;
+using ::Tarn::Data::StructValue;
 using CpusSvc = ::Com::Brantel::Kov::Vm::Compute::CpusSvc;
 namespace Errors = ::Com::Brantel::Tarn::Std::Errors;
 using GetResult = CpusSvc::GetMethod::ResultCbType;

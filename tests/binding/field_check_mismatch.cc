@@ -1,7 +1,8 @@
 // A record whose field lists disagree must not compile: converting it into a native record
-// asserts that `sortedNames` is sorted and names exactly the fields `AddFields` registers. The
-// build of this file with one KOV_MISMATCH_* macro defined is expected to fail with that check's
-// message; with KOV_MISMATCH_NONE it compiles.
+// asserts that `sortedNames` is sorted and names exactly the fields `AddFields` registers, and
+// calling an implementation asserts that a method's `Fields` lists those members in the same
+// order. The build of this file with one KOV_MISMATCH_* macro defined is expected to fail with
+// that check's message; with KOV_MISMATCH_NONE it compiles.
 #include <memory>
 #include <string>
 
@@ -34,6 +35,26 @@ struct Disk : ::Tarn::Data::BaseNative {
   };
 };
 
+struct DiskService;
+
+struct PutMethod : ::Tarn::Provider::MethodBase<PutMethod, DiskService, ::Tarn::Void> {
+  using Input = Disk;
+#if defined(KOV_MISMATCH_ORDER)
+  using Fields = ::Tarn::Provider::Fields<&Disk::size, &Disk::label>;
+#else
+  using Fields = ::Tarn::Provider::Fields<&Disk::label, &Disk::size>;
+#endif
+  using Errors = ::Tarn::Provider::ErrorList<>;
+  static constexpr char wireName[] = "put";
+};
+
+struct DiskService {
+  virtual ~DiskService() = default;
+  virtual void Put(const std::string& label, const std::int64_t& size,
+                   const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
+                   const PutMethod::ResultCbType& result) = 0;
+};
+
 bool ConvertDisk(const ::Tarn::Data::DataValuePtr& value, Disk& disk);
 
 }  // namespace KovFieldCheck
@@ -42,3 +63,7 @@ bool KovFieldCheck::ConvertDisk(const ::Tarn::Data::DataValuePtr& value, Disk& d
   ::Tarn::MessageList messages;
   return ::Tarn::Data::ValueToNativeAdapter::Adapt(value, &disk, messages);
 }
+
+// Every member of the closure, the call of the implementation among them.
+template class ::Tarn::Provider::MethodClosure<KovFieldCheck::PutMethod, KovFieldCheck::DiskService,
+                                               decltype(&KovFieldCheck::DiskService::Put)>;

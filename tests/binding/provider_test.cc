@@ -19,16 +19,9 @@
 namespace KovTest {
 namespace {
 
-using Tarn::Progress;
-using Tarn::Core::AsyncActivation;
-using Tarn::Core::AsyncApiResultCb;
-using Tarn::Core::MethodResultPtr;
 using Tarn::Data::DataType;
 using Tarn::Data::ErrorValue;
-using Tarn::Data::ErrorValuePtr;
-using Tarn::Data::IntegerValue;
 using Tarn::Data::StructDefinition;
-using Tarn::Data::StructValue;
 using Tarn::Data::VoidValue;
 using Tarn::L10n::Localizer;
 using Tarn::Provider::AsyncApiInterface;

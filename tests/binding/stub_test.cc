@@ -20,16 +20,10 @@
 namespace KovTest {
 namespace {
 
-using Tarn::Progress;
 using Tarn::Void;
-using Tarn::Core::AsyncActivation;
-using Tarn::Core::AsyncApiResultCb;
 using Tarn::Core::MethodIdentifier;
 using Tarn::Core::MethodResult;
-using Tarn::Core::MethodResultPtr;
 using Tarn::Data::DataType;
-using Tarn::Data::ErrorValuePtr;
-using Tarn::Data::StructValue;
 using Tarn::Data::VoidValue;
 using Tarn::Stub::AsyncApiStub;
 

@@ -313,6 +313,33 @@ inline Answer Invoke(const Tarn::Provider::AsyncApiInterface& iface, const std::
   return answer;
 }
 
+// One answer of an implementation's "get": the record it gives and the value the runtime must
+// see (null: the internal server error).
+template <class R>
+struct GetAnswerCase {
+  const char* name;
+  R record;
+  Tarn::Data::DataValuePtr expected;
+};
+
+// Answers "get" with each case's record (`give` hands it to the implementation) and checks what
+// reaches the runtime.
+template <class R, class Give>
+void ExpectGetAnswers(const Tarn::Provider::AsyncApiInterface& iface,
+                      const std::vector<GetAnswerCase<R>>& cases, Give give) {
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    give(c.record);
+    auto answer = Invoke(iface, "get", VmInput());
+    if (!c.expected) {
+      EXPECT_EQ(answer.errorName(), StdError("internal_server_error"));
+      continue;
+    }
+    ASSERT_TRUE(answer.succeeded()) << answer.errorName();
+    EXPECT_EQ(Text(answer.output()), Text(c.expected));
+  }
+}
+
 // Invokes `wire` on a fresh activation and expects one successful answer, with exactly
 // `resources` recorded on the activation and already there when the implementation ran.
 inline Answer ExpectAnswered(const Tarn::Provider::AsyncApiInterface& iface, const Recorder& host,
