@@ -154,11 +154,8 @@ class ClientCall final : public grpc::ClientReadReactor<v1::Reply> {
   void Cancel() { context_.TryCancel(); }
 
   void OnReadDone(bool ok) override {
-    if (!ok) return;  // the status follows in OnDone
-    if (answered_) {  // nothing may follow the final answer; read on to the end
-      StartRead(&reply_);
-      return;
-    }
+    if (!ok) return;        // the status follows in OnDone
+    if (answered_) return;  // nothing may follow the final answer
     received_ = true;
     MethodResultPtr result;
     Progress progress;
@@ -171,12 +168,12 @@ class ClientCall final : public grpc::ClientReadReactor<v1::Reply> {
       return;
     }
     if (result) {
+      // The last reply: the status follows without another read.
       answered_ = true;
       Call(result, progress);
-    } else {
-      Call(nullptr, progress);
+      return;
     }
-    // Read on to the end of the stream, so that the call closes cleanly.
+    Call(nullptr, progress);
     StartRead(&reply_);
   }
 
@@ -185,8 +182,6 @@ class ClientCall final : public grpc::ClientReadReactor<v1::Reply> {
     {
       std::lock_guard<std::mutex> lock(registry_->mutex);
       closed = registry_->closed;
-      registry_->calls.erase(this);
-      if (registry_->calls.empty()) registry_->idle.notify_all();
     }
     if (!answered_) {
       if (closed) {
@@ -207,6 +202,12 @@ class ClientCall final : public grpc::ClientReadReactor<v1::Reply> {
         }
         Deliver(Unavailable(call_, address_, cause));
       }
+    }
+    // Listed until answered: a client being destroyed waits for this.
+    {
+      std::lock_guard<std::mutex> lock(registry_->mutex);
+      registry_->calls.erase(this);
+      if (registry_->calls.empty()) registry_->idle.notify_all();
     }
     delete this;
   }

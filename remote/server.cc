@@ -393,8 +393,7 @@ std::unique_ptr<Server> Server::Start(std::shared_ptr<Core::InvocationTarget> ta
   if (!state.server || state.port == 0) {
     messages.push_back(MakeMessage("kov.remote.server.listen", "The server cannot listen on {}.",
                                    options.address));
-    if (state.server) state.server->Shutdown();
-    return nullptr;
+    return nullptr;  // a server that was built is shut down by ~Server
   }
   return server;
 }
@@ -405,7 +404,7 @@ int Server::port() const { return state_->port; }
 
 void Server::Shutdown(std::chrono::milliseconds drain) {
   std::lock_guard<std::mutex> once(state_->shutdownMutex);
-  if (state_->stopped) return;
+  if (state_->stopped || !state_->server) return;
   state_->stopped = true;
   auto& core = *state_->core;
   std::vector<std::shared_ptr<Detail::CallState>> late;
