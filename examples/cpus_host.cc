@@ -34,7 +34,7 @@ class Cpus final : public CpusSvc::AsyncServiceInterface {
               const CpusSvc::UpdateMethod::ResultCbType& result) override {
     if (vm != "web-1") return result.error(NotFound(vm));
     std::lock_guard<std::mutex> lock(mutex_);
-    info_.count = spec->count;
+    if (spec->count) info_.count = *spec->count;
     if (spec->coresPerSocket) info_.coresPerSocket = *spec->coresPerSocket;
     result(Tarn::Void());
   }
