@@ -32,7 +32,12 @@ class ClientCall;
 struct CallRegistry {
   std::mutex mutex;
   std::condition_variable idle;
+  // The calls that may still be cancelled: from their start until their final answer is given.
   std::unordered_set<ClientCall*> calls;
+  // The call objects not yet deleted. Each holds a gRPC context, and the context a reference to
+  // the channel: the client lets go of the channel only when this is zero, so that the channel
+  // is never destroyed on one of gRPC's own threads, from inside a call's reaction.
+  std::size_t live = 0;
   bool closed = false;
 };
 
@@ -51,7 +56,7 @@ namespace {
 
 // The call whose answer this thread is delivering, if any: a client destroyed from inside an
 // answer must not wait for that call to end.
-thread_local const ClientCall* tDelivering = nullptr;
+thread_local ClientCall* tDelivering = nullptr;
 
 std::string CodeName(grpc::StatusCode code) {
   switch (code) {
@@ -139,7 +144,10 @@ class ClientCall final : public grpc::ClientReadReactor<v1::Reply> {
     {
       std::lock_guard<std::mutex> lock(registry_->mutex);
       closed = registry_->closed;
-      if (!closed) registry_->calls.insert(this);
+      if (!closed) {
+        registry_->calls.insert(this);
+        ++registry_->live;
+      }
     }
     if (closed) {
       Deliver(Unavailable(call_, address_, "the client is being destroyed"));
@@ -203,13 +211,16 @@ class ClientCall final : public grpc::ClientReadReactor<v1::Reply> {
         Deliver(Unavailable(call_, address_, cause));
       }
     }
-    // Listed until answered: a client being destroyed waits for this.
+    // Answered: nothing left to cancel. A client being destroyed waits until the object, and with
+    // it the context's hold on the channel, is gone too.
+    std::shared_ptr<CallRegistry> registry = registry_;
     {
-      std::lock_guard<std::mutex> lock(registry_->mutex);
-      registry_->calls.erase(this);
-      if (registry_->calls.empty()) registry_->idle.notify_all();
+      std::lock_guard<std::mutex> lock(registry->mutex);
+      registry->calls.erase(this);
     }
     delete this;
+    std::lock_guard<std::mutex> lock(registry->mutex);
+    if (--registry->live == 0) registry->idle.notify_all();
   }
 
  private:
@@ -219,10 +230,10 @@ class ClientCall final : public grpc::ClientReadReactor<v1::Reply> {
   }
 
   void Call(const MethodResultPtr& result, const Progress& progress) {
-    const ClientCall* outer = tDelivering;
+    ClientCall* outer = tDelivering;
     tDelivering = this;
     struct Restore {
-      const ClientCall* outer;
+      ClientCall* outer;
       ~Restore() { tDelivering = outer; }
     } restore{outer};
     resultCb_(result, progress, {});
@@ -280,10 +291,11 @@ Client::~Client() {
   std::unique_lock<std::mutex> lock(registry.mutex);
   registry.closed = true;
   for (Detail::ClientCall* call : registry.calls) call->Cancel();
-  // A client destroyed from inside an answer cannot wait for the call that answers.
+  // A client destroyed from inside an answer cannot wait for the call that answers; that call
+  // then lets go of the channel on its own thread.
   registry.idle.wait_for(lock, std::chrono::seconds(5), [&] {
-    return registry.calls.empty() ||
-           (registry.calls.size() == 1 && *registry.calls.begin() == Detail::tDelivering);
+    return registry.live == 0 ||
+           (registry.live == 1 && registry.calls.count(Detail::tDelivering) != 0);
   });
 }
 

@@ -90,16 +90,20 @@ Data::ErrorValuePtr Refusal(const char* id, const char* text, const std::string&
 class ServedCall;
 
 // One call's answers on their way out. The implementation's callback holds it, so an answer
-// that comes after the client left, or after the server stopped, finds it and is dropped.
+// that comes after the client left, or after the server stopped, finds it and is dropped. It
+// refers to the server's core only weakly: an implementation that keeps a callback (and with it
+// this object) must not keep the server, and through it the implementation itself, alive.
 // Replies are written one at a time; the final one closes the call.
 class CallState : public std::enable_shared_from_this<CallState> {
  public:
-  CallState(std::shared_ptr<ServerCore> core, std::string call, std::uint64_t requestId)
-      : core_(std::move(core)), call_(std::move(call)), requestId_(requestId) {}
+  CallState(const std::shared_ptr<ServerCore>& core, std::string call, std::uint64_t requestId)
+      : core_(core),
+        maxMessageSize_(core->options.maxMessageSize),
+        call_(std::move(call)),
+        requestId_(requestId) {}
 
   void Bind(ServedCall* reactor) { reactor_ = reactor; }
   const std::string& call() const { return call_; }
-  const std::shared_ptr<ServerCore>& core() const { return core_; }
 
   // Takes one answer of the implementation: an intermediate report when `result` is null,
   // otherwise the final answer. Anything after the final answer is dropped.
@@ -115,7 +119,8 @@ class CallState : public std::enable_shared_from_this<CallState> {
   void Pump(std::unique_lock<std::mutex>& lock);
   void Unlist();
 
-  std::shared_ptr<ServerCore> core_;
+  std::weak_ptr<ServerCore> core_;
+  std::size_t maxMessageSize_;
   std::string call_;
   std::uint64_t requestId_;
   std::mutex mutex_;
@@ -136,18 +141,20 @@ class ServedCall final : public grpc::ServerWriteReactor<v1::Reply> {
   void OnWriteDone(bool ok) override { state_->OnWriteDone(ok); }
   void OnCancel() override { state_->OnCancel(); }
   void OnDone() override {
-    auto& core = *state_->core();
+    std::shared_ptr<ServerCore> core = std::move(core_);
     {
-      std::lock_guard<std::mutex> lock(core.mutex);
-      core.unanswered.erase(state_.get());
-      --core.active;
-      core.changed.notify_all();
+      std::lock_guard<std::mutex> lock(core->mutex);
+      core->unanswered.erase(state_.get());
     }
     delete this;
+    std::lock_guard<std::mutex> lock(core->mutex);
+    --core->active;
+    core->changed.notify_all();
   }
 
  private:
   void Serve(grpc::CallbackServerContext* context, const v1::Call& request);
+  std::shared_ptr<ServerCore> core_;
   std::shared_ptr<CallState> state_;
 };
 
@@ -168,7 +175,7 @@ void CallState::Answer(const Core::MethodResultPtr& result, const Progress& prog
       reply.mutable_termination();
       written = true;
     }
-    if (written && reply.ByteSizeLong() > core_->options.maxMessageSize) {
+    if (written && reply.ByteSizeLong() > maxMessageSize_) {
       messages.push_back(MakeMessage("kov.remote.answer.too.large",
                                      "The answer of {} is {} bytes, more than a message may hold.",
                                      call_, static_cast<std::uint64_t>(reply.ByteSizeLong())));
@@ -191,8 +198,10 @@ void CallState::Answer(const Core::MethodResultPtr& result, const Progress& prog
 }
 
 void CallState::Unlist() {
-  std::lock_guard<std::mutex> lock(core_->mutex);
-  if (core_->unanswered.erase(this) != 0) core_->changed.notify_all();
+  std::shared_ptr<ServerCore> core = core_.lock();
+  if (!core) return;  // the server is gone, and with it the list
+  std::lock_guard<std::mutex> lock(core->mutex);
+  if (core->unanswered.erase(this) != 0) core->changed.notify_all();
 }
 
 // Starts the next write, or closes the call after the final reply; never while a write is
@@ -236,15 +245,16 @@ void CallState::OnCancel() {
 }
 
 ServedCall::ServedCall(std::shared_ptr<ServerCore> core, grpc::CallbackServerContext* context,
-                       const v1::Call& request) {
-  state_ = std::make_shared<CallState>(
-      std::move(core), request.interface() + "/" + request.method(), request.request_id());
+                       const v1::Call& request)
+    : core_(std::move(core)) {
+  state_ = std::make_shared<CallState>(core_, request.interface() + "/" + request.method(),
+                                       request.request_id());
   state_->Bind(this);
   Serve(context, request);
 }
 
 void ServedCall::Serve(grpc::CallbackServerContext* context, const v1::Call& request) {
-  ServerCore& core = *state_->core();
+  ServerCore& core = *core_;
   const std::string& call = state_->call();
   Data::ErrorValuePtr refusal;
   {
