@@ -1,4 +1,4 @@
-# Install rules: the two shared libraries, their headers under include/kov-vm/ (keeping the
+# Install rules: the shared libraries (the transport's too, when it is built), their headers under include/kov-vm/ (keeping the
 # runtime/ binding/ vm/ layout, so installed headers include each other exactly as in the
 # repository), the CMake package KovVmBindings and the pkg-config file kov-vm-bindings.pc.
 
@@ -7,7 +7,15 @@ include(CMakePackageConfigHelpers)
 set(KOV_INSTALL_INCLUDEDIR "${CMAKE_INSTALL_INCLUDEDIR}/kov-vm")
 set(KOV_INSTALL_CMAKEDIR "${CMAKE_INSTALL_LIBDIR}/cmake/KovVmBindings")
 
-install(TARGETS tarn_runtime kov_vm_bindings
+set(KOV_INSTALL_TARGETS tarn_runtime kov_vm_bindings)
+if(TARGET kov_vm_remote)
+  list(APPEND KOV_INSTALL_TARGETS kov_vm_remote)
+  set(KOV_HAS_REMOTE ON)
+else()
+  set(KOV_HAS_REMOTE OFF)
+endif()
+
+install(TARGETS ${KOV_INSTALL_TARGETS}
   EXPORT KovVmBindingsTargets
   LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}"
@@ -16,13 +24,20 @@ install(TARGETS tarn_runtime kov_vm_bindings
 
 # Header folders are copied at install time, so headers added later are picked up without
 # touching this file. vm/ holds generated packages in subfolders.
-foreach(dir runtime binding vm)
+foreach(dir runtime binding vm remote)
   if(EXISTS "${PROJECT_SOURCE_DIR}/${dir}")
     install(DIRECTORY "${PROJECT_SOURCE_DIR}/${dir}"
       DESTINATION "${KOV_INSTALL_INCLUDEDIR}"
       FILES_MATCHING PATTERN "*.h")
   endif()
 endforeach()
+
+# The transport's headers include the protoc output, and remote/wire.proto lets other programs
+# speak to a server.
+if(TARGET kov_vm_remote)
+  install(FILES ${KOV_REMOTE_PROTO_HEADERS} "${PROJECT_SOURCE_DIR}/remote/wire.proto"
+    DESTINATION "${KOV_INSTALL_INCLUDEDIR}/remote")
+endif()
 
 install(EXPORT KovVmBindingsTargets
   NAMESPACE KovVm::
@@ -66,3 +81,11 @@ configure_file(
   @ONLY)
 install(FILES "${PROJECT_BINARY_DIR}/kov-vm-bindings.pc"
   DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+if(TARGET kov_vm_remote)
+  configure_file(
+    "${PROJECT_SOURCE_DIR}/cmake/kov-vm-remote.pc.in"
+    "${PROJECT_BINARY_DIR}/kov-vm-remote.pc"
+    @ONLY)
+  install(FILES "${PROJECT_BINARY_DIR}/kov-vm-remote.pc"
+    DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+endif()

@@ -50,6 +50,8 @@ class KOV_EXPORT AsyncApiMethod {
   virtual Data::DataDefinitionPtr outputDefinition() const = 0;
   virtual DataDefinitionList errorDefinitions() = 0;
   virtual const DataDefinitionList& errorDefinitions() const = 0;
+  // True when the operation only reads: a caller allowed only to read may call it.
+  virtual bool readsOnly() const { return false; }
   virtual void Invoke(const Data::DataValuePtr& input,
                       const std::shared_ptr<Core::AsyncActivation>& activation,
                       const Core::AsyncApiResultCb& resultCb) const = 0;

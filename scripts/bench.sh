@@ -12,3 +12,9 @@ scripts/deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release --target bench_kov_bench
 build/release/bench/kov_bench "$@"
+
+# The network transport: the remote round trip against a typed gRPC call over loopback, four
+# client threads against one, and the value encoding against typed protobuf messages.
+if cmake --build --preset release --target bench_remote_bench; then
+  build/release/bench/remote/remote_bench
+fi

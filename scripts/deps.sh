@@ -3,7 +3,10 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libboost-dev libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev python3 pkg-config)
+  nlohmann-json3-dev python3 pkg-config
+  # The network transport (remote/): gRPC, protobuf and its compiler with the gRPC plugin,
+  # OpenSSL for token digests, and the openssl command that makes the TLS tests' certificates.
+  libgrpc++-dev libprotobuf-dev protobuf-compiler protobuf-compiler-grpc libssl-dev openssl)
 
 missing=()
 for pkg in "${packages[@]}"; do

@@ -1,0 +1,332 @@
+// The network transport's costs, each beside what a hand-written gRPC service pays for the same
+// record in the same run: the CPU "get" round trip over loopback, its throughput with four client
+// threads against one, and the flat value encoding against typed protobuf messages. Prints a
+// table of ratios after the usual benchmark output.
+//
+//   build/release/bench/remote/remote_bench            (scripts/bench.sh builds and runs it)
+//   build/release/bench/remote/remote_bench --smoke    (each benchmark once; what CI runs)
+#include <benchmark/benchmark.h>
+#include <grpcpp/grpcpp.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "bench/remote/bench.grpc.pb.h"
+#include "remote/client.h"
+#include "remote/server.h"
+#include "remote/value_codec.h"
+#include "runtime/adapter_driver.h"
+#include "runtime/local_provider.h"
+#include "vm/compute/cpus.h"
+#include "vm/data_sets.h"
+
+namespace {
+
+using Com::Brantel::Kov::Vm::DataSetsSvc;
+using Com::Brantel::Kov::Vm::Compute::CpusSvc;
+namespace D = Tarn::Data;
+namespace pb = kov::bench::v1;
+
+CpusSvc::Info MakeInfo() {
+  CpusSvc::Info info;
+  info.count = 4;
+  info.coresPerSocket = 2;
+  info.hotAddEnabled = true;
+  return info;
+}
+
+// The CPU service answering at once with the same record, remotely and as a typed gRPC service.
+class ImmediateCpus final : public CpusSvc::AsyncServiceInterface {
+ public:
+  void Get(const std::string&, const std::shared_ptr<Tarn::Core::AsyncActivation>&,
+           const CpusSvc::GetMethod::ResultCbType& result) override {
+    thread_local const auto info = std::make_shared<const CpusSvc::Info>(MakeInfo());
+    result(info);
+  }
+  void Update(const std::string&, const std::shared_ptr<const CpusSvc::UpdateSpec>&,
+              const std::shared_ptr<Tarn::Core::AsyncActivation>&,
+              const CpusSvc::UpdateMethod::ResultCbType& result) override {
+    result(Tarn::Void());
+  }
+};
+
+class TypedCpus final : public pb::Cpus::CallbackService {
+  grpc::ServerUnaryReactor* Get(grpc::CallbackServerContext* context, const pb::GetRequest*,
+                                pb::CpuInfo* reply) override {
+    const CpusSvc::Info info = MakeInfo();
+    reply->set_count(info.count);
+    reply->set_cores_per_socket(info.coresPerSocket);
+    reply->set_hot_add_enabled(info.hotAddEnabled);
+    reply->set_hot_remove_enabled(info.hotRemoveEnabled);
+    auto* reactor = context->DefaultReactor();
+    reactor->Finish(grpc::Status::OK);
+    return reactor;
+  }
+};
+
+// Both servers on loopback, made before the benchmarks run and closed before the program ends.
+struct Servers {
+  Servers() {
+    auto provider = Tarn::Core::LocalProvider::GetInstance();
+    Tarn::MessageList messages;
+    if (!provider->Register(
+            CpusSvc::AsyncServiceBinder::BindImplementation(std::make_shared<ImmediateCpus>()),
+            messages)) {
+      std::abort();
+    }
+    remote = Tarn::Remote::Server::Start(provider, Tarn::Remote::ServerOptions{}, messages);
+    if (!remote) std::abort();
+    Tarn::Remote::ClientOptions options;
+    options.address = "127.0.0.1:" + std::to_string(remote->port());
+    client = Tarn::Remote::Client::Create(options, messages);
+
+    grpc::ServerBuilder builder;
+    builder.AddListeningPort("127.0.0.1:0", grpc::InsecureServerCredentials(), &typedPort);
+    builder.RegisterService(&typedService);
+    typed = builder.BuildAndStart();
+    if (!typed || !client) std::abort();
+    typedStub = pb::Cpus::NewStub(grpc::CreateChannel("127.0.0.1:" + std::to_string(typedPort),
+                                                      grpc::InsecureChannelCredentials()));
+  }
+  ~Servers() {
+    client.reset();
+    remote->Shutdown(std::chrono::seconds(1));
+    typed->Shutdown();
+  }
+
+  std::unique_ptr<Tarn::Remote::Server> remote;
+  std::shared_ptr<Tarn::Remote::Client> client;
+  TypedCpus typedService;
+  std::unique_ptr<grpc::Server> typed;
+  int typedPort = 0;
+  std::unique_ptr<pb::Cpus::Stub> typedStub;
+};
+
+Servers* gServers = nullptr;
+
+// Waits for one answer delivered on a gRPC thread.
+struct Waiter {
+  std::mutex mutex;
+  std::condition_variable done;
+  bool answered = false;
+  void Signal() {
+    std::lock_guard<std::mutex> lock(mutex);
+    answered = true;
+    done.notify_one();
+  }
+  void Wait() {
+    std::unique_lock<std::mutex> lock(mutex);
+    done.wait(lock, [&] { return answered; });
+    answered = false;
+  }
+};
+
+void BM_Remote_Get(benchmark::State& state) {
+  CpusSvc::AsyncServiceStub stub(Tarn::Stub::AsyncApiStub::GetInstance(gServers->client));
+  Waiter waiter;
+  bool failed = false;
+  CpusSvc::GetMethod::ResultCbType result(
+      [&](const boost::optional<std::shared_ptr<const CpusSvc::Info>>& r, const D::ErrorValuePtr& e,
+          const Tarn::Progress&) {
+        failed = e || !r || (*r)->count != 4;
+        waiter.Signal();
+      });
+  const std::string vm = "vm-1";
+  for (auto _ : state) {
+    stub.Get(vm, nullptr, result);
+    waiter.Wait();
+    if (failed) state.SkipWithError("the remote get failed");
+  }
+}
+
+void BM_Grpc_Get(benchmark::State& state) {
+  Waiter waiter;
+  bool failed = false;
+  pb::GetRequest request;
+  request.set_vm("vm-1");
+  for (auto _ : state) {
+    grpc::ClientContext context;
+    pb::CpuInfo reply;
+    gServers->typedStub->async()->Get(&context, &request, &reply, [&](grpc::Status status) {
+      failed = !status.ok() || reply.count() != 4;
+      waiter.Signal();
+    });
+    waiter.Wait();
+    if (failed) state.SkipWithError("the typed get failed");
+  }
+}
+
+D::DataValuePtr InfoValue() {
+  const CpusSvc::Info info = MakeInfo();
+  D::DataValuePtr value;
+  Tarn::MessageList messages;
+  if (!D::NativeToValueAdapter::Adapt(&info, &value, messages)) std::abort();
+  return value;
+}
+
+D::DataValuePtr SummariesValue() {
+  std::vector<std::shared_ptr<const DataSetsSvc::Summary>> list;
+  for (int i = 0; i < 1000; ++i) {
+    auto s = std::make_shared<DataSetsSvc::Summary>();
+    s->dataSet = "data-set-" + std::to_string(i);
+    s->name = "settings of the guest " + std::to_string(i);
+    s->description = "A data set that the benchmark made, number " + std::to_string(i);
+    list.push_back(std::move(s));
+  }
+  D::DataValuePtr value;
+  Tarn::MessageList messages;
+  if (!D::NativeToValueAdapter::Adapt(&list, &value, messages)) std::abort();
+  return value;
+}
+
+// Value to nodes to bytes, and back.
+void ValueCodec(benchmark::State& state, const D::DataValuePtr& value) {
+  std::string bytes;
+  for (auto _ : state) {
+    kov::remote::v1::Value out, in;
+    Tarn::MessageList messages;
+    Tarn::Remote::EncodeValue(value, out, messages);
+    out.SerializeToString(&bytes);
+    in.ParseFromString(bytes);
+    D::DataValuePtr back;
+    if (!Tarn::Remote::DecodeValue(in, back, messages)) state.SkipWithError("decode failed");
+    benchmark::DoNotOptimize(back);
+  }
+  state.counters["bytes"] = static_cast<double>(bytes.size());
+}
+
+template <class M>
+void TypedCodec(benchmark::State& state, const M& message) {
+  std::string bytes;
+  for (auto _ : state) {
+    message.SerializeToString(&bytes);
+    M back;
+    back.ParseFromString(bytes);
+    benchmark::DoNotOptimize(back);
+  }
+  state.counters["bytes"] = static_cast<double>(bytes.size());
+}
+
+void BM_Value_CpuInfo_Codec(benchmark::State& state) { ValueCodec(state, InfoValue()); }
+
+void BM_Typed_CpuInfo_Codec(benchmark::State& state) {
+  pb::CpuInfo info;
+  info.set_count(4);
+  info.set_cores_per_socket(2);
+  info.set_hot_add_enabled(true);
+  TypedCodec(state, info);
+}
+
+void BM_Value_Summaries_Codec(benchmark::State& state) { ValueCodec(state, SummariesValue()); }
+
+void BM_Typed_Summaries_Codec(benchmark::State& state) {
+  pb::Summaries list;
+  for (int i = 0; i < 1000; ++i) {
+    auto* s = list.add_items();
+    s->set_data_set("data-set-" + std::to_string(i));
+    s->set_name("settings of the guest " + std::to_string(i));
+    s->set_description("A data set that the benchmark made, number " + std::to_string(i));
+  }
+  TypedCodec(state, list);
+}
+
+BENCHMARK(BM_Remote_Get)->Threads(1)->Threads(4)->UseRealTime();
+BENCHMARK(BM_Grpc_Get)->Threads(1)->Threads(4)->UseRealTime();
+BENCHMARK(BM_Value_CpuInfo_Codec);
+BENCHMARK(BM_Typed_CpuInfo_Codec);
+BENCHMARK(BM_Value_Summaries_Codec);
+BENCHMARK(BM_Typed_Summaries_Codec);
+
+// Keeps the fastest repetition of each benchmark: load from outside only ever adds time.
+class CollectingReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (auto& run : runs) {
+      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+      double& best = best_[run.benchmark_name()];
+      const double t = run.GetAdjustedRealTime();
+      if (best == 0 || t < best) best = t;
+    }
+  }
+  double Best(const std::string& name) const {
+    auto it = best_.find(name);
+    return it == best_.end() ? 0 : it->second;
+  }
+
+ private:
+  std::map<std::string, double> best_;
+};
+
+void PrintSummary(const CollectingReporter& r) {
+  std::printf("\n%-46s %12s %12s %8s %10s\n", "comparison", "ours ns/op", "theirs ns/op", "ratio",
+              "target");
+  auto ratio = [&](const char* label, const std::string& ours, const std::string& theirs,
+                   const char* target) {
+    const double a = r.Best(ours), b = r.Best(theirs);
+    if (a == 0 || b == 0) return;
+    std::printf("%-46s %12.1f %12.1f %8.2f %10s\n", label, a, b, a / b, target);
+  };
+  ratio("remote get vs typed gRPC unary (1 thread)", "BM_Remote_Get/real_time/threads:1",
+        "BM_Grpc_Get/real_time/threads:1", "<= 1.3");
+  ratio("remote get vs typed gRPC unary (4 threads)", "BM_Remote_Get/real_time/threads:4",
+        "BM_Grpc_Get/real_time/threads:4", "");
+  ratio("CpuInfo value codec vs typed protobuf", "BM_Value_CpuInfo_Codec", "BM_Typed_CpuInfo_Codec",
+        "");
+  ratio("1000 summaries value codec vs typed protobuf", "BM_Value_Summaries_Codec",
+        "BM_Typed_Summaries_Codec", "");
+  // With UseRealTime the iterations of all threads count against the wall time, so ns/op is the
+  // wall time per call of the whole run and its inverse the throughput.
+  for (const char* name : {"BM_Remote_Get", "BM_Grpc_Get"}) {
+    const double one = r.Best(std::string(name) + "/real_time/threads:1");
+    const double four = r.Best(std::string(name) + "/real_time/threads:4");
+    if (one == 0 || four == 0) continue;
+    std::printf("%-46s %12.1f %12.1f %8.2f %10s\n",
+                (std::string(name + 3) + ": 4 threads vs 1 (throughput)").c_str(), four, one,
+                one / four, "");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<char*> args(argv, argv + argc);
+  bool smoke = false;
+  bool repetitionsGiven = false;
+  std::string minTime = "--benchmark_min_time=0";
+  std::string repetitions = "--benchmark_repetitions=5";
+  std::string interleave = "--benchmark_enable_random_interleaving=true";
+  for (auto it = args.begin(); it != args.end();) {
+    std::string arg(*it);
+    if (arg == "--smoke") {
+      smoke = true;
+      it = args.erase(it);
+      continue;
+    }
+    if (arg.rfind("--benchmark_repetitions", 0) == 0) repetitionsGiven = true;
+    ++it;
+  }
+  if (smoke) {
+    args.push_back(&minTime[0]);
+  } else if (!repetitionsGiven) {
+    // Five repetitions in random order, so that both sides of a ratio interleave in time.
+    args.push_back(&repetitions[0]);
+    args.push_back(&interleave[0]);
+  }
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
+  gServers = new Servers();
+  CollectingReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  delete gServers;
+  if (!smoke) PrintSummary(reporter);
+  benchmark::Shutdown();
+  return 0;
+}
