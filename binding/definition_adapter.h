@@ -133,12 +133,6 @@ void CompositeEndMethod(const SrcType& src, DataDefinitionPtr* dst, Work&, Messa
   *dst = End::Make(*src.holder);
 }
 
-template <class Tags, int TagIndex, class Predicate>
-void UnionCaseEndMethod(const SrcType& src, DataDefinitionPtr* dst, Work& work,
-                        MessageList& messages) {
-  CompositeEndMethod<UnionCaseEnd<Tags, TagIndex, Predicate>>(src, dst, work, messages);
-}
-
 // A wrapper (optional, list, union case): the closing entry goes in first, so the contents, and
 // everything they push, finish before it runs.
 template <class X, class End>
@@ -177,15 +171,35 @@ class CompoundHelper<StructDefinition> {
   }
 
   template <class R, class M>
-  void AddField(const char* name, M R::*) {
-    work_.Push(SrcType{}, Select<M>::fn, Slot(name));
-  }
-  template <class R, class X, class Tags, class Predicate>
-  void AddField(const char* name, boost::optional<X> R::*, UnionCase<Tags, Predicate>) {
-    work_.Push(SrcType{}, &CompositeBeginMethod<X, UnionCaseEnd<Tags, 0, Predicate>>, Slot(name));
+  void AddField(const char* name, M R::*member) {
+    Function fn = Select<M>::fn;
+    if constexpr (HasUnionRules<R>::value) {
+      UnionCaseOf<R, M> governed{member, fn};
+      R::UnionRules::Check(governed);
+    }
+    work_.Push(SrcType{}, fn, Slot(name));
   }
 
  private:
+  // Finds, among the checks of a union, the one of field `member`: a field the union governs is
+  // defined as a union case of the tag's values that its predicate names.
+  template <class R, class M>
+  struct UnionCaseOf {
+    M R::*member;
+    Function& fn;
+    template <class Tags, class E>
+    void MissingTag(E R::*) {}
+    template <class E, class F, class Predicate>
+    void Case(E R::*, F R::*field, const char*, Predicate) {
+      if constexpr (std::is_same<F, M>::value) {
+        if (field == member) {
+          fn = &CompositeBeginMethod<typename M::value_type,
+                                     UnionCaseEnd<typename R::UnionTags, 0, Predicate>>;
+        }
+      }
+    }
+  };
+
   DataDefinitionPtr* Slot(const char* name) { return &(*fields_)[name]; }
   Work& work_;
   FieldMap fields_;

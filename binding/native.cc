@@ -1,11 +1,6 @@
 #include "binding/native.h"
 
-#include "runtime/format.h"
-
 namespace Tarn {
-
-std::int32_t EnumIndex(const Enum& value) { return value.number(); }
-
 namespace Data {
 
 void BaseNative::AdapterHelper::AddUnknownFields(const BaseNative& base, CompoundValue& target) {

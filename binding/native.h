@@ -12,11 +12,13 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
 #include "runtime/data_value.h"
 #include "runtime/export.h"
+#include "runtime/format.h"
 #include "runtime/operation_input.h"
 #include "runtime/std_errors.h"
 
@@ -100,16 +102,12 @@ struct EnumConverter {
   // From text: a text outside the table gives "_UNKNOWN" keeping the text.
   template <class Strings, class E>
   static void Convert(const std::string& text, E& out) {
-    constexpr std::int32_t unknown = UnknownNumber<Strings>();
-    for (std::int32_t i = 0; Strings::values[i] != nullptr; ++i) {
-      if (text == Strings::values[i]) {
-        out.number_ = i < unknown ? i : unknown;
-        out.text_.clear();
-        return;
-      }
+    out.number_ = LookupText<Strings>(text);
+    if (out.number_ == UnknownNumber<Strings>() && text != Strings::values[out.number_]) {
+      out.text_ = text;
+    } else {
+      out.text_.clear();
     }
-    out.number_ = unknown;
-    out.text_ = text;
   }
   // To text: an unknown value travels back as its kept text, a default one as "_UNKNOWN".
   template <class Strings, class E>
@@ -117,6 +115,19 @@ struct EnumConverter {
     if (in.number_ == UnknownNumber<Strings>() && !in.text_.empty()) return in.text_;
     return Strings::values[in.number_];
   }
+};
+
+// The members every generated enumeration E shares: made from a value of E::Value (implicitly,
+// so that `State s = State::ON` reads naturally), "_UNKNOWN" by default. E declares its value
+// enumeration and its Strings table and inherits these constructors.
+template <class E>
+class EnumBase : public Enum {
+ public:
+  EnumBase() : Enum(UnknownNumber<typename E::Strings>()) {}
+  template <class V, class X = E,
+            class = std::enable_if_t<std::is_same<V, typename X::Value>::value>>
+  EnumBase(V value) : Enum(static_cast<std::int32_t>(value)) {}  // NOLINT: implicit on purpose
+  auto value() const { return static_cast<typename E::Value>(number()); }
 };
 
 template <class E>
@@ -130,6 +141,20 @@ template <class E>
 std::string EnumToText(const E& e) {
   return EnumConverter::Convert<typename E::Strings>(e);
 }
+
+namespace Detail {
+
+// Enumerations are placed in message texts as their index in decimal; the spec is ignored.
+template <class T>
+struct formatter<T, false> {
+  static_assert(std::is_base_of<Enum, T>::value,
+                "no formatter for this argument type: pass a text, an integer or an enumeration");
+  static void call(std::ostream& out, boost::string_view, const void* value) {
+    FormatInt32(out, boost::string_view(), static_cast<const T*>(value)->number());
+  }
+};
+
+}  // namespace Detail
 
 namespace Data {
 
@@ -165,6 +190,56 @@ class KOV_EXPORT BaseNative {
     }
   };
 };
+
+// Compile-time checks of a record's field lists. The unknown-field rule merges the incoming
+// fields with `sortedNames`, so the names must be in ascending byte order and name exactly the
+// fields that `AddFields` registers; the value-to-native conversion asserts both.
+constexpr int CompareNames(boost::string_view a, boost::string_view b) {
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// Collects the names that AddFields registers, in a constant expression.
+template <std::size_t N>
+struct FieldNames {
+  boost::string_view names[N + 1] = {};
+  std::size_t count = 0;
+  template <class R, class M>
+  constexpr void AddField(const char* name, M R::*) {
+    names[count < N ? count : N] = name;
+    ++count;
+  }
+  constexpr bool Has(boost::string_view name) const {
+    for (std::size_t i = 0; i < count && i < N; ++i) {
+      if (CompareNames(names[i], name) == 0) return true;
+    }
+    return false;
+  }
+};
+
+template <class T>
+constexpr bool SortedNamesAreSorted() {
+  const auto& sorted = T::AdapterHelper::sortedNames;
+  for (std::size_t i = 1; i < sorted.size(); ++i) {
+    if (CompareNames(sorted[i - 1], sorted[i]) >= 0) return false;
+  }
+  return true;
+}
+
+template <class T>
+constexpr bool SortedNamesAreTheFields() {
+  const auto& sorted = T::AdapterHelper::sortedNames;
+  FieldNames<std::tuple_size<std::decay_t<decltype(sorted)>>::value> fields;
+  T::AdapterHelper::AddFields(fields);
+  if (fields.count != sorted.size()) return false;
+  for (std::size_t i = 0; i < sorted.size(); ++i) {
+    if (!fields.Has(sorted[i])) return false;
+  }
+  return true;
+}
 
 // Detection of the generated names a type carries.
 template <class T, class = void>
@@ -227,10 +302,6 @@ struct OptUnionCaseAnyEnumValue {
     return false;
   }
 };
-
-// Marks a field as governed by a union tag; `Tags::Strings::values[0]` names the tag field.
-template <class Tags, class Predicate>
-struct UnionCase {};
 
 }  // namespace Data
 

@@ -9,21 +9,32 @@ std::shared_ptr<AsyncApiMethodSignal> AsyncApiMethodSignal::GetInstance(
     std::string name, Data::DataDefinitionPtr inputDefinition,
     Data::DataDefinitionPtr outputDefinition, DataDefinitionList errorDefinitions,
     std::shared_ptr<L10n::Localizer> localizer) {
-  return std::make_shared<AsyncApiMethodSignal>(std::move(name), std::move(inputDefinition),
-                                                std::move(outputDefinition),
-                                                std::move(errorDefinitions), std::move(localizer));
+  return GetInstance(std::move(name), std::move(inputDefinition), std::move(outputDefinition),
+                     std::move(errorDefinitions), std::move(localizer), Handler());
 }
 
-AsyncApiMethodSignal::AsyncApiMethodSignal(std::string name,
+std::shared_ptr<AsyncApiMethodSignal> AsyncApiMethodSignal::GetInstance(
+    std::string name, Data::DataDefinitionPtr inputDefinition,
+    Data::DataDefinitionPtr outputDefinition, DataDefinitionList errorDefinitions,
+    std::shared_ptr<L10n::Localizer> localizer, Handler handler, bool readsOnly) {
+  return std::make_shared<AsyncApiMethodSignal>(
+      Token(), std::move(name), std::move(inputDefinition), std::move(outputDefinition),
+      std::move(errorDefinitions), std::move(localizer), std::move(handler), readsOnly);
+}
+
+AsyncApiMethodSignal::AsyncApiMethodSignal(Token, std::string name,
                                            Data::DataDefinitionPtr inputDefinition,
                                            Data::DataDefinitionPtr outputDefinition,
                                            DataDefinitionList errorDefinitions,
-                                           std::shared_ptr<L10n::Localizer> localizer)
+                                           std::shared_ptr<L10n::Localizer> localizer,
+                                           Handler handler, bool readsOnly)
     : name_(std::move(name)),
       inputDefinition_(std::move(inputDefinition)),
       outputDefinition_(std::move(outputDefinition)),
       errorDefinitions_(std::move(errorDefinitions)),
-      localizer_(std::move(localizer)) {}
+      handler_(std::move(handler)),
+      localizer_(std::move(localizer)),
+      readsOnly_(readsOnly) {}
 
 std::shared_ptr<const Core::MethodDefinition> AsyncApiMethodSignal::definition(
     const std::shared_ptr<const Core::InterfaceIdentifier>& interfaceId) const {
@@ -74,7 +85,7 @@ void AsyncApiMethodSignal::ValidateResultWrapper::operator()(
     TakeCallback()(result, progress);
     return;
   }
-  if (output && *output) {
+  if (output) {
     auto result = ApiMethodHelper::ValidateOutput(method_->methodName(),
                                                   method_->outputDefinition(), *output);
     Core::AsyncApiResultCb::Continuation continuation;

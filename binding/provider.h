@@ -51,20 +51,29 @@ class KOV_EXPORT AsyncApiMethodSignal : public AsyncApiMethod,
     Core::AsyncApiResultCb callback_;
   };
 
-  // A new method object, not connected: until `Connect`, every invocation is answered with the
-  // internal server error.
+  // Lets only GetInstance construct: a method object is always owned by a shared pointer.
+  class Token {
+    friend class AsyncApiMethodSignal;
+    Token() {}
+  };
+
+  // A new method object, not connected: every invocation is answered with the internal server
+  // error.
   static std::shared_ptr<AsyncApiMethodSignal> GetInstance(
       std::string name, Data::DataDefinitionPtr inputDefinition,
       Data::DataDefinitionPtr outputDefinition, DataDefinitionList errorDefinitions,
       std::shared_ptr<L10n::Localizer> localizer);
+  // A new method object connected to `handler`, which it keeps for its whole life. `readsOnly`
+  // marks an operation that only reads.
+  static std::shared_ptr<AsyncApiMethodSignal> GetInstance(
+      std::string name, Data::DataDefinitionPtr inputDefinition,
+      Data::DataDefinitionPtr outputDefinition, DataDefinitionList errorDefinitions,
+      std::shared_ptr<L10n::Localizer> localizer, Handler handler, bool readsOnly = false);
 
-  AsyncApiMethodSignal(std::string name, Data::DataDefinitionPtr inputDefinition,
+  AsyncApiMethodSignal(Token, std::string name, Data::DataDefinitionPtr inputDefinition,
                        Data::DataDefinitionPtr outputDefinition,
                        DataDefinitionList errorDefinitions,
-                       std::shared_ptr<L10n::Localizer> localizer);
-
-  // Makes `handler` the one the method object calls. Done once, before the object is shared.
-  void Connect(Handler handler) { handler_ = std::move(handler); }
+                       std::shared_ptr<L10n::Localizer> localizer, Handler handler, bool readsOnly);
 
   const std::string& methodName() const override { return name_; }
   std::shared_ptr<const Core::MethodDefinition> definition(
@@ -73,6 +82,9 @@ class KOV_EXPORT AsyncApiMethodSignal : public AsyncApiMethod,
   Data::DataDefinitionPtr outputDefinition() const override { return outputDefinition_; }
   DataDefinitionList errorDefinitions() override { return errorDefinitions_; }
   const DataDefinitionList& errorDefinitions() const override { return errorDefinitions_; }
+  bool readsOnly() const override { return readsOnly_; }
+  // Runs one call. The activation belongs to that call alone (the call installs its localizer
+  // and records its resource in it): never share one between concurrent calls.
   void Invoke(const Data::DataValuePtr& input,
               const std::shared_ptr<Core::AsyncActivation>& activation,
               const Core::AsyncApiResultCb& resultCb) const override;
@@ -84,8 +96,9 @@ class KOV_EXPORT AsyncApiMethodSignal : public AsyncApiMethod,
   Data::DataDefinitionPtr inputDefinition_;
   Data::DataDefinitionPtr outputDefinition_;
   DataDefinitionList errorDefinitions_;
-  Handler handler_;
+  const Handler handler_;
   std::shared_ptr<L10n::Localizer> localizer_;
+  bool readsOnly_;
 };
 
 // A ResultCb callable that ignores everything: what a spent callback is replaced with.
@@ -203,6 +216,45 @@ class AsyncApiMethodFilter {
 template <auto... Members>
 struct Fields {};
 
+namespace FieldsCheck {
+
+template <class A, class B>
+constexpr bool Same(A a, B b) {
+  if constexpr (std::is_same<A, B>::value) {
+    return a == b;
+  } else {
+    return false;
+  }
+}
+
+// Walks AddFields in a constant expression, comparing each member it registers with the one at
+// the same place in Fields<Ms...>.
+template <auto... Ms>
+struct InOrder {
+  std::size_t count = 0;
+  bool same = true;
+  template <class R, class M>
+  constexpr void AddField(const char*, M R::*member) {
+    std::size_t i = 0;
+    const bool found = ((i++ == count && Same(Ms, member)) || ...);
+    same = same && found;
+    ++count;
+  }
+};
+
+template <class Input, auto... Ms>
+constexpr bool Agree(Fields<Ms...>) {
+  if constexpr (std::is_same<Input, OperationInput>::value) {
+    return sizeof...(Ms) == 0;
+  } else {
+    InOrder<Ms...> walk;
+    Input::AdapterHelper::AddFields(walk);
+    return walk.same && walk.count == sizeof...(Ms);
+  }
+}
+
+}  // namespace FieldsCheck
+
 template <class... Errors>
 struct ErrorList {};
 
@@ -236,6 +288,8 @@ class MethodClosure {
   void operator()(const typename M::Input& input,
                   const std::shared_ptr<Core::AsyncActivation>& activation,
                   const typename M::ResultCbType& result) const {
+    static_assert(FieldsCheck::Agree<typename M::Input>(typename M::Fields{}),
+                  "Fields does not list the members AddFields registers, in the same order");
     Call(input, activation, result, typename M::Fields{});
   }
 
@@ -275,10 +329,9 @@ struct BinderHelperBase {
     Data::DataDefinitionPtr input = M::inputDef();
     Data::DataDefinitionPtr output = M::outputDef();
     DataDefinitionList errors = M::errorDefs();
-    auto method = AsyncApiMethodSignal::GetInstance(
-        std::move(name), std::move(input), std::move(output), std::move(errors), localizer);
-    method->Connect(AsyncApiMethodSignal::Handler(std::forward<F>(filter)));
-    return method;
+    return AsyncApiMethodSignal::GetInstance(
+        std::move(name), std::move(input), std::move(output), std::move(errors), localizer,
+        AsyncApiMethodSignal::Handler(std::forward<F>(filter)), M::readsOnly);
   }
 };
 
@@ -309,9 +362,18 @@ std::shared_ptr<AsyncApiInterface> BindInterface(const std::shared_ptr<I>& imple
   return AsyncApiInterface::GetInstance(std::move(id), std::move(methods));
 }
 
-// Base of the generated <Op>Method classes: names and definitions built afresh on every call.
-template <class M>
+// Base of the generated <Op>Method classes of interface I with output R: the types every method
+// class names, and its name and definitions, built afresh on every call. A method class that acts
+// on a machine names its Input field in `resourceField`; one that only reads sets `readsOnly`.
+template <class M, class I, class R>
 struct MethodBase {
+  using Interface = I;
+  using Output = R;
+  using ResultCbType = AsyncResult<R, AsyncResultTerminateCbPolicy>;
+  static constexpr std::nullptr_t resourceField = nullptr;
+  static constexpr char resourceType[] = "com.brantel.kov.vm.VirtualMachine";
+  static constexpr bool readsOnly = false;
+
   static std::string methodName() { return M::wireName; }
   static Data::DataDefinitionPtr inputDef() {
     return Data::NativeToDefinitionAdapter::Adapt<typename M::Input>();
@@ -328,6 +390,20 @@ struct MethodBase {
     list.reserve(sizeof...(E));
     (list.push_back(Data::NativeToDefinitionAdapter::Adapt<E>()), ...);
     return list;
+  }
+};
+
+// The generated AsyncServiceBinder: binds an implementation of I through its binder helper, with
+// a new default localizer or the given one.
+template <class Helper, class I>
+struct Binder {
+  static std::shared_ptr<AsyncApiInterface> BindImplementation(
+      const std::shared_ptr<I>& implementation) {
+    return Helper::Bind(implementation, std::make_shared<L10n::Localizer>());
+  }
+  static std::shared_ptr<AsyncApiInterface> BindImplementation(
+      const std::shared_ptr<I>& implementation, const std::shared_ptr<L10n::Localizer>& localizer) {
+    return Helper::Bind(implementation, localizer);
   }
 };
 

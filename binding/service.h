@@ -22,3 +22,8 @@
 #include "runtime/provider.h"
 #include "runtime/std_errors.h"
 #include "runtime/stub.h"
+
+// The standard errors, as the generated error lists name them.
+namespace Com::Brantel::Kov::Vm {
+namespace StdErrors = ::Com::Brantel::Tarn::Std::Errors;
+}

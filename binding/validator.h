@@ -78,20 +78,19 @@ class UnionChecker {
   bool ok_ = true;
 };
 
-// Collects the nested records of one record; a required one that is null makes it invalid.
+// Stands for a required nested record that is null: it fails the check when its turn comes, so
+// that an invalid record before it still reports its messages.
+inline bool NullRecord(const void*, Validator::Policy, MessageList&, Stack&) { return false; }
+
+// Collects the nested records of one record, in field and element order.
 template <class T>
 class NestedCollector {
  public:
   explicit NestedCollector(const T& record) : record_(record) {}
-  bool ok() const { return ok_; }
   Stack& children() { return children_; }
 
   template <class R, class M>
   void AddField(const char*, M R::*member) {
-    Visit(record_.*member);
-  }
-  template <class R, class M, class U>
-  void AddField(const char*, M R::*member, U) {
     Visit(record_.*member);
   }
 
@@ -100,11 +99,8 @@ class NestedCollector {
   void Visit(const M&) {}
   template <class U>
   void Visit(const std::shared_ptr<U>& nested) {
-    if (!nested) {
-      ok_ = false;
-      return;
-    }
-    children_.push_back({nested.get(), &ValidateOne<std::remove_const_t<U>>});
+    children_.push_back(
+        {nested.get(), nested ? &ValidateOne<std::remove_const_t<U>> : &NullRecord});
   }
   template <class U>
   void Visit(const OptionalPtr<U>& nested) {
@@ -116,7 +112,6 @@ class NestedCollector {
   }
 
   const T& record_;
-  bool ok_ = true;
   Stack children_;
 };
 
@@ -144,7 +139,6 @@ bool ValidateOne(const void* raw, Validator::Policy policy, MessageList& message
   }
   NestedCollector<T> nested(record);
   T::AdapterHelper::AddFields(nested);
-  if (!nested.ok()) return false;
   stack.insert(stack.end(), nested.children().rbegin(), nested.children().rend());
   return true;
 }

@@ -123,10 +123,6 @@ class CompoundHelper<StructValue> {
   void AddField(const char* name, M R::*member) {
     work_.Push(&(static_cast<const R*>(record_)->*member), Select<M>::fn, value_.FieldSlot(name));
   }
-  template <class R, class M, class Tags, class Predicate>
-  void AddField(const char* name, M R::*member, UnionCase<Tags, Predicate>) {
-    AddField(name, member);
-  }
 
  private:
   StructValue& value_;
@@ -227,11 +223,6 @@ template <class X>
 void PrimitiveMethod(const DataValuePtr& src, NativePtr dst, Work& work, MessageList& messages) {
   if (Missing(src, work, messages)) return;
   if (!AdaptPrimitive(*src, *static_cast<X*>(dst), messages)) work.Clear();
-}
-
-template <class X>
-void ValueMethod(const DataValuePtr& src, NativePtr dst, Work& work, MessageList&) {
-  work.Push(src, Select<X>::fn, dst);
 }
 
 template <class E>
@@ -509,10 +500,6 @@ class CompoundHelper<StructValue> {
       if (src_->GetField(name, value, messages_)) work_.Push(value, Select<M>::fn, &target);
     }
   }
-  template <class R, class M, class Tags, class Predicate>
-  void AddField(const char* name, M R::*member, UnionCase<Tags, Predicate>) {
-    AddField(name, member);
-  }
 
  private:
   template <class M>
@@ -530,6 +517,9 @@ class CompoundHelper<StructValue> {
 
 template <class T>
 void StructMethod(const DataValuePtr& src, NativePtr dst, Work& work, MessageList& messages) {
+  static_assert(SortedNamesAreSorted<T>(), "AdapterHelper::sortedNames is not in ascending order");
+  static_assert(SortedNamesAreTheFields<T>(),
+                "AdapterHelper::sortedNames does not name exactly the fields AddFields registers");
   auto& record = *static_cast<T*>(dst);
   CompoundHelper<StructValue> helper(src, &record, work, messages);
   if (helper.HasAdaptErrors()) return;

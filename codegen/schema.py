@@ -45,7 +45,7 @@ CPP_KEYWORDS = frozenset(
 # Names the generated classes use for themselves, which schema names must not take.
 SERVICE_SCOPE_NAMES = frozenset(
     """AsyncServiceInterface AsyncServiceBinder AsyncServiceBinderHelper AsyncServiceStub Input
-    Output Interface Fields Errors ResultCbType""".split()
+    Output Interface Fields Errors ResultCbType MethodOf""".split()
 )
 RECORD_SCOPE_NAMES = frozenset(
     """unknownFields typeName nativeName operationName AdapterHelper UnionRules UnionTags
@@ -65,7 +65,7 @@ FIELD_KEYS = {"wire", "type", "optional", "union_cases", "union_predicate", "doc
 INPUT_FIELD_KEYS = {"wire", "type", "optional", "doc"}
 UNION_KEYS = {"tag", "checks"}
 METADATA_KEYS = {"name", "fields"}
-OPERATION_KEYS = {"name", "wire", "input", "output", "errors", "resource", "doc"}
+OPERATION_KEYS = {"name", "wire", "input", "output", "errors", "resource", "reads_only", "doc"}
 
 UPPER_CAMEL = re.compile(r"[A-Z][A-Za-z0-9]*\Z")
 SNAKE = re.compile(r"[a-z][a-z0-9]*(_[a-z0-9]+)*\Z")
@@ -150,6 +150,7 @@ class Operation:
     errors: list
     resource: Optional[str] = None
     doc: Optional[str] = None
+    reads_only: bool = False  # a caller allowed only to read may call it
 
 
 @dataclass
@@ -312,13 +313,19 @@ def _parse_field(r, raw, where, service, declared_structs, keys, taken):
     return f
 
 
-def _parse_enum(r, raw, index, service, names):
-    where = f"enums[{index}]"
-    r.table(raw, where, ENUM_KEYS, ["name", "wire", "values"])
+def _named(r, raw, kind, index, keys, required, names):
+    """The name, place and wire name of the index-th enum or struct, its name claimed."""
+    where = f"{kind}s[{index}]"
+    r.table(raw, where, keys, ["name", "wire", required])
     name = r.identifier(raw["name"], f"{where}: name", UPPER_CAMEL, "an UpperCamelCase name")
-    where = f"enum {name}"
+    where = f"{kind} {name}"
     _claim(r, names, name, where)
-    wire = r.string(raw["wire"], f"{where}: wire", SNAKE, "a lower_snake_case wire name")
+    return name, where, r.string(raw["wire"], f"{where}: wire", SNAKE,
+                                 "a lower_snake_case wire name")
+
+
+def _parse_enum(r, raw, index, service, names):
+    name, where, wire = _named(r, raw, "enum", index, ENUM_KEYS, "values", names)
     values = _enum_values(r, raw["values"], f"{where}: values")
     return Enum(name, wire, values, r.doc(raw.get("doc"), where))
 
@@ -349,12 +356,7 @@ def _claim(r, names, name, where):
 
 
 def _parse_struct(r, raw, index, service, declared, names):
-    where = f"structs[{index}]"
-    r.table(raw, where, STRUCT_KEYS, ["name", "wire", "fields"])
-    name = r.identifier(raw["name"], f"{where}: name", UPPER_CAMEL, "an UpperCamelCase name")
-    where = f"struct {name}"
-    _claim(r, names, name, where)
-    wire = r.string(raw["wire"], f"{where}: wire", SNAKE, "a lower_snake_case wire name")
+    name, where, wire = _named(r, raw, "struct", index, STRUCT_KEYS, "fields", names)
     fields_raw = r.array(raw["fields"], f"{where}: fields", "an array of fields")
     if not fields_raw:
         r.fail(where, "a struct needs at least one field")
@@ -488,7 +490,8 @@ def _parse_operation(r, raw, index, service, names, wires):
         if f.type.kind != "string" or f.optional:
             r.fail(where, f"resource field '{resource}' must be a required string")
     return Operation(name, wire, inputs, output, list(errors), resource,
-                     r.doc(raw.get("doc"), where))
+                     r.doc(raw.get("doc"), where),
+                     r.boolean(raw.get("reads_only", False), f"{where}: reads_only"))
 
 
 def load(path, rel):

@@ -9,10 +9,8 @@
 // linking and installing both libraries.
 #if defined(__GNUC__) || defined(__clang__)
 #define KOV_EXPORT __attribute__((visibility("default")))
-#define KOV_LOCAL __attribute__((visibility("hidden")))
 #else
 #define KOV_EXPORT
-#define KOV_LOCAL
 #endif
 
 #endif  // KOV_RUNTIME_EXPORT_H_

@@ -52,9 +52,6 @@ class StringAppendBuf final : public std::streambuf {
 // Longest spec that fits the 16-byte conversion buffer: "%", the spec, "s" or "d", and the
 // terminating zero.
 constexpr std::size_t kMaxSpec = 13;
-// Width and precision are limited to four digits each, so that a spec cannot ask for an
-// unbounded amount of padding.
-constexpr int kMaxDigits = 4;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -70,18 +67,15 @@ bool ParseSpec(boost::string_view spec, const char* flags, const char* letters,
   while (i < spec.size() && std::strchr(flags, spec[i]) != nullptr) ++i;
   // A width cannot start with "0": printf would read that as the "0" flag.
   if (i < spec.size() && spec[i] == '0') return false;
+  // Width and precision: digits only. Their size needs no limit of its own: the output buffer
+  // is sized from snprintf's own measure.
   auto digits = [&spec, &i]() {
-    int n = 0;
-    while (i < spec.size() && IsDigit(spec[i])) {
-      ++i;
-      ++n;
-    }
-    return n <= kMaxDigits;
+    while (i < spec.size() && IsDigit(spec[i])) ++i;
   };
-  if (!digits()) return false;
+  digits();
   if (i < spec.size() && spec[i] == '.') {
     ++i;
-    if (!digits()) return false;
+    digits();
   }
   letter = 0;
   body = spec.substr(0, i);

@@ -10,8 +10,8 @@
 // Arguments travel type-erased as `Detail::format_arg`: a pointer to the caller's value and the
 // formatting function of its type. Supported argument types are zero-terminated strings (and
 // character arrays such as string literals), std::string, boost::string_view, integers other
-// than bool and the character types, and the enumerations of the services (written as their
-// index).
+// than bool and the character types. Other libraries add formatters for their own class types
+// (the bindings write an enumeration as its index).
 #pragma once
 
 #include <boost/utility/string_view.hpp>
@@ -25,12 +25,6 @@
 #include "runtime/export.h"
 
 namespace Tarn {
-
-class Enum;
-
-// The index of an enumeration value in its value table; enumerations are placed in texts as this
-// number.
-KOV_EXPORT std::int32_t EnumIndex(const Enum& value);
 
 // The error category of formatting failures.
 KOV_EXPORT const std::error_category& GetFormatCategory();
@@ -132,19 +126,6 @@ struct formatter<T, true> {
     } else {
       FormatUInt64(out, spec, static_cast<std::uint64_t>(v));
     }
-  }
-};
-
-// Any other class type must be an enumeration of the services: it is written as its index in
-// decimal and the spec is ignored.
-template <class T>
-struct formatter<T, false> {
-  static_assert(std::is_base_of<Enum, T>::value,
-                "no formatter for this argument type: pass a text, an integer or an enumeration");
-
-  static void call(std::ostream& out, boost::string_view, const void* value) {
-    FormatInt32(out, boost::string_view(),
-                EnumIndex(static_cast<const Enum&>(*static_cast<const T*>(value))));
   }
 };
 

@@ -9,10 +9,8 @@ cd "$root"
 
 scripts/deps.sh
 
-if [ -f codegen/generate.py ]; then
-  echo "== generated code is up to date"
-  python3 codegen/generate.py --check
-fi
+echo "== generated code is up to date"
+python3 codegen/generate.py --check
 
 echo "== build (default preset)"
 cmake --preset default

@@ -1,37 +1,21 @@
 // Generated from schema/data_sets.toml by codegen/generate.py. Do not edit.
 #include "vm/data_sets.h"
 
-namespace Com {
-namespace Brantel {
-namespace Kov {
-namespace Vm {
+namespace Com::Brantel::Kov::Vm {
 
 DataSetsSvc::AsyncServiceInterface::~AsyncServiceInterface() = default;
 
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface> DataSetsSvc::AsyncServiceBinderHelper::Bind(
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
+DataSetsSvc::AsyncServiceBinderHelper::Bind(
     const std::shared_ptr<AsyncServiceInterface>& implementation,
     const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
   using ::Tarn::Provider::MakeSlot;
-  return ::Tarn::Provider::BindInterface(implementation, localizer,
-                                         MakeSlot<CreateMethod>(&AsyncServiceInterface::Create),
-                                         MakeSlot<DeleteMethod>(&AsyncServiceInterface::Delete),
-                                         MakeSlot<GetMethod>(&AsyncServiceInterface::Get),
-                                         MakeSlot<UpdateMethod>(&AsyncServiceInterface::Update),
-                                         MakeSlot<ListMethod>(&AsyncServiceInterface::List));
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-DataSetsSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation) {
-  return AsyncServiceBinderHelper::Bind(implementation,
-                                        std::make_shared<::Tarn::L10n::Localizer>());
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-DataSetsSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation,
-    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
-  return AsyncServiceBinderHelper::Bind(implementation, localizer);
+  return ::Tarn::Provider::BindInterface(
+      implementation, localizer, MakeSlot<CreateMethod>(&AsyncServiceInterface::Create),
+      MakeSlot<DeleteMethod>(&AsyncServiceInterface::Delete),
+      MakeSlot<GetMethod>(&AsyncServiceInterface::Get),
+      MakeSlot<UpdateMethod>(&AsyncServiceInterface::Update),
+      MakeSlot<ListMethod>(&AsyncServiceInterface::List));
 }
 
 void DataSetsSvc::AsyncServiceStub::Create(
@@ -69,7 +53,4 @@ void DataSetsSvc::AsyncServiceStub::List(
   ::Tarn::Stub::Call<ListMethod>(apiStub_, activation, result, vm);
 }
 
-}  // namespace Vm
-}  // namespace Kov
-}  // namespace Brantel
-}  // namespace Com
+}  // namespace Com::Brantel::Kov::Vm

@@ -1,34 +1,18 @@
 // Generated from schema/dock.toml by codegen/generate.py. Do not edit.
 #include "vm/dock.h"
 
-namespace Com {
-namespace Brantel {
-namespace Kov {
-namespace Vm {
+namespace Com::Brantel::Kov::Vm {
 
 DockSvc::AsyncServiceInterface::~AsyncServiceInterface() = default;
 
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface> DockSvc::AsyncServiceBinderHelper::Bind(
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
+DockSvc::AsyncServiceBinderHelper::Bind(
     const std::shared_ptr<AsyncServiceInterface>& implementation,
     const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
   using ::Tarn::Provider::MakeSlot;
-  return ::Tarn::Provider::BindInterface(implementation, localizer,
-                                         MakeSlot<LoadMethod>(&AsyncServiceInterface::Load),
-                                         MakeSlot<ListMethod>(&AsyncServiceInterface::List));
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-DockSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation) {
-  return AsyncServiceBinderHelper::Bind(implementation,
-                                        std::make_shared<::Tarn::L10n::Localizer>());
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-DockSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation,
-    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
-  return AsyncServiceBinderHelper::Bind(implementation, localizer);
+  return ::Tarn::Provider::BindInterface(
+      implementation, localizer, MakeSlot<LoadMethod>(&AsyncServiceInterface::Load),
+      MakeSlot<ListMethod>(&AsyncServiceInterface::List));
 }
 
 void DockSvc::AsyncServiceStub::Load(
@@ -43,7 +27,4 @@ void DockSvc::AsyncServiceStub::List(
   ::Tarn::Stub::Call<ListMethod>(apiStub_, activation, result);
 }
 
-}  // namespace Vm
-}  // namespace Kov
-}  // namespace Brantel
-}  // namespace Com
+}  // namespace Com::Brantel::Kov::Vm

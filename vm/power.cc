@@ -1,14 +1,12 @@
 // Generated from schema/power.toml by codegen/generate.py. Do not edit.
 #include "vm/power.h"
 
-namespace Com {
-namespace Brantel {
-namespace Kov {
-namespace Vm {
+namespace Com::Brantel::Kov::Vm {
 
 PowerSvc::AsyncServiceInterface::~AsyncServiceInterface() = default;
 
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface> PowerSvc::AsyncServiceBinderHelper::Bind(
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
+PowerSvc::AsyncServiceBinderHelper::Bind(
     const std::shared_ptr<AsyncServiceInterface>& implementation,
     const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
   using ::Tarn::Provider::MakeSlot;
@@ -18,20 +16,6 @@ std::shared_ptr<::Tarn::Provider::AsyncApiInterface> PowerSvc::AsyncServiceBinde
       MakeSlot<SwitchOffMethod>(&AsyncServiceInterface::SwitchOff),
       MakeSlot<ResetMethod>(&AsyncServiceInterface::Reset),
       MakeSlot<SuspendMethod>(&AsyncServiceInterface::Suspend));
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-PowerSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation) {
-  return AsyncServiceBinderHelper::Bind(implementation,
-                                        std::make_shared<::Tarn::L10n::Localizer>());
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-PowerSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation,
-    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
-  return AsyncServiceBinderHelper::Bind(implementation, localizer);
 }
 
 void PowerSvc::AsyncServiceStub::Get(
@@ -65,7 +49,4 @@ void PowerSvc::AsyncServiceStub::Suspend(
   ::Tarn::Stub::Call<SuspendMethod>(apiStub_, activation, result, vm);
 }
 
-}  // namespace Vm
-}  // namespace Kov
-}  // namespace Brantel
-}  // namespace Com
+}  // namespace Com::Brantel::Kov::Vm

@@ -1,32 +1,18 @@
 // Generated from schema/zub.toml by codegen/generate.py. Do not edit.
 #include "vm/zub.h"
 
-namespace Com {
-namespace Brantel {
-namespace Kov {
-namespace Vm {
+namespace Com::Brantel::Kov::Vm {
 
 ZubSvc::AsyncServiceInterface::~AsyncServiceInterface() = default;
 
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface> ZubSvc::AsyncServiceBinderHelper::Bind(
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
+ZubSvc::AsyncServiceBinderHelper::Bind(
     const std::shared_ptr<AsyncServiceInterface>& implementation,
     const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
   using ::Tarn::Provider::MakeSlot;
-  return ::Tarn::Provider::BindInterface(implementation, localizer,
-                                         MakeSlot<CreateMethod>(&AsyncServiceInterface::Create),
-                                         MakeSlot<DeleteMethod>(&AsyncServiceInterface::Delete));
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface> ZubSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation) {
-  return AsyncServiceBinderHelper::Bind(implementation,
-                                        std::make_shared<::Tarn::L10n::Localizer>());
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface> ZubSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation,
-    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
-  return AsyncServiceBinderHelper::Bind(implementation, localizer);
+  return ::Tarn::Provider::BindInterface(
+      implementation, localizer, MakeSlot<CreateMethod>(&AsyncServiceInterface::Create),
+      MakeSlot<DeleteMethod>(&AsyncServiceInterface::Delete));
 }
 
 void ZubSvc::AsyncServiceStub::Create(
@@ -42,7 +28,4 @@ void ZubSvc::AsyncServiceStub::Delete(
   ::Tarn::Stub::Call<DeleteMethod>(apiStub_, activation, result, vm);
 }
 
-}  // namespace Vm
-}  // namespace Kov
-}  // namespace Brantel
-}  // namespace Com
+}  // namespace Com::Brantel::Kov::Vm

@@ -2,6 +2,7 @@
 // client faces: its result types, wire names, and dynamic values of its inputs and outputs.
 #pragma once
 
+#include <boost/optional.hpp>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,6 +15,13 @@
 
 namespace KovTest {
 
+using ::Tarn::Progress;
+using ::Tarn::Core::AsyncActivation;
+using ::Tarn::Core::AsyncApiResultCb;
+using ::Tarn::Core::MethodResultPtr;
+using ::Tarn::Data::ErrorValuePtr;
+using ::Tarn::Data::IntegerValue;
+using ::Tarn::Data::StructValue;
 using CpusSvc = ::Com::Brantel::Kov::Vm::Compute::CpusSvc;
 namespace Errors = ::Com::Brantel::Tarn::Std::Errors;
 using GetResult = CpusSvc::GetMethod::ResultCbType;
@@ -49,5 +57,31 @@ inline std::shared_ptr<::Tarn::Data::StructValue> InfoValue(std::int64_t count, 
 inline std::vector<std::string> MessageIds(const ::Tarn::Data::ErrorValuePtr& error) {
   return error ? Ids(error->Messages()) : std::vector<std::string>{};
 }
+
+// Every answer a caller received, in order.
+template <class R>
+struct Seen {
+  boost::optional<R> result;
+  ErrorValuePtr error;
+  Progress progress;
+};
+
+// A caller of the cpus service: result objects that record every answer they receive.
+struct CpusCaller {
+  GetResult CatchGet() {
+    return GetResult(
+        [this](const boost::optional<InfoPtr>& r, const ErrorValuePtr& e, const Progress& p) {
+          gets.push_back({r, e, p});
+        });
+  }
+  UpdateResult CatchUpdate() {
+    return UpdateResult(
+        [this](const boost::optional<::Tarn::Void>& r, const ErrorValuePtr& e, const Progress& p) {
+          updates.push_back({r, e, p});
+        });
+  }
+  std::vector<Seen<InfoPtr>> gets;
+  std::vector<Seen<::Tarn::Void>> updates;
+};
 
 }  // namespace KovTest

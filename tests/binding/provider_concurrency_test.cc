@@ -23,14 +23,6 @@
 namespace KovTest {
 namespace {
 
-using Tarn::Progress;
-using Tarn::Core::AsyncActivation;
-using Tarn::Core::AsyncApiResultCb;
-using Tarn::Core::MethodResultPtr;
-using Tarn::Data::ErrorValuePtr;
-using Tarn::Data::IntegerValue;
-using Tarn::Data::StructValue;
-
 constexpr int kThreads = 8;
 
 // Every fifth call fails with "not found"; the others answer a record whose count is the call's

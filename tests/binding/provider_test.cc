@@ -19,16 +19,9 @@
 namespace KovTest {
 namespace {
 
-using Tarn::Progress;
-using Tarn::Core::AsyncActivation;
-using Tarn::Core::AsyncApiResultCb;
-using Tarn::Core::MethodResultPtr;
 using Tarn::Data::DataType;
 using Tarn::Data::ErrorValue;
-using Tarn::Data::ErrorValuePtr;
-using Tarn::Data::IntegerValue;
 using Tarn::Data::StructDefinition;
-using Tarn::Data::StructValue;
 using Tarn::Data::VoidValue;
 using Tarn::L10n::Localizer;
 using Tarn::Provider::AsyncApiInterface;
@@ -161,17 +154,16 @@ class ProviderTest : public ::testing::Test {
   // A method object over `input` and `output` connected to the fake's operation.
   std::shared_ptr<AsyncApiMethodSignal> Custom(bool update, Tarn::Data::DataDefinitionPtr input,
                                                Tarn::Data::DataDefinitionPtr output) {
-    auto method = AsyncApiMethodSignal::GetInstance(
+    using Helper = CpusSvc::AsyncServiceBinderHelper;
+    AsyncApiMethodSignal::Handler handler =
+        update ? AsyncApiMethodSignal::Handler(Helper::UpdateMethodBuilder()(
+                     &CpusSvc::AsyncServiceInterface::Update, impl, nullptr))
+               : AsyncApiMethodSignal::Handler(Helper::GetMethodBuilder()(
+                     &CpusSvc::AsyncServiceInterface::Get, impl, nullptr));
+    return AsyncApiMethodSignal::GetInstance(
         update ? "update" : "get", std::move(input), std::move(output),
-        update ? CpusSvc::UpdateMethod::errorDefs() : CpusSvc::GetMethod::errorDefs(), nullptr);
-    if (update) {
-      method->Connect(CpusSvc::AsyncServiceBinderHelper::UpdateMethodBuilder()(
-          &CpusSvc::AsyncServiceInterface::Update, impl, nullptr));
-    } else {
-      method->Connect(CpusSvc::AsyncServiceBinderHelper::GetMethodBuilder()(
-          &CpusSvc::AsyncServiceInterface::Get, impl, nullptr));
-    }
-    return method;
+        update ? CpusSvc::UpdateMethod::errorDefs() : CpusSvc::GetMethod::errorDefs(), nullptr,
+        std::move(handler));
   }
 
   std::shared_ptr<FakeCpus> impl = std::make_shared<FakeCpus>();
@@ -512,18 +504,6 @@ TEST_F(ProviderTest, FilterConversionFailureIsInvalidArgument) {
   EXPECT_TRUE(activation->resourceIds().empty());
 }
 
-TEST_F(ProviderTest, MethodObjectNotOwnedBySharedPointerCannotBeInvoked) {
-  AsyncApiMethodSignal onStack("get", Get()->inputDefinition(), Get()->outputDefinition(),
-                               CpusSvc::GetMethod::errorDefs(), nullptr);
-  bool called = false;
-  onStack.Connect([&](const DataValuePtr&, const std::shared_ptr<AsyncActivation>&,
-                      const AsyncApiMethod::ResultCb&) { called = true; });
-  EXPECT_THROW(onStack.Invoke(GetInput("vm-1"), activation, RecordInto(&answers)),
-               std::bad_weak_ptr);
-  EXPECT_FALSE(called);
-  EXPECT_TRUE(answers.empty());
-}
-
 // ---------------------------------------------------------------------------------------------
 // Invocation: localizer of the activation
 
@@ -832,6 +812,14 @@ TEST_F(ProviderTest, ValidateResultWrapperAnswersAtMostOnce) {
   wrapper(boost::none, Errors::NotFound::Create(), Progress{0, 1, 1}, {});
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_TRUE(answers[0].result->success());
+}
+
+TEST_F(ProviderTest, ValidateResultWrapperChecksAPresentNullOutput) {
+  AsyncApiMethodSignal::ValidateResultWrapper wrapper(Get(), RecordInto(&answers));
+  wrapper(DataValuePtr(), nullptr, Progress{0, 1, 1}, {});
+  ASSERT_EQ(answers.size(), 1u);
+  ASSERT_TRUE(answers[0].result && answers[0].result->error());
+  EXPECT_EQ(answers[0].result->error()->name(), kInternalServerError);
 }
 
 TEST_F(ProviderTest, ValidateResultWrapperPassesAContinuationForStreams) {

@@ -20,16 +20,10 @@
 namespace KovTest {
 namespace {
 
-using Tarn::Progress;
 using Tarn::Void;
-using Tarn::Core::AsyncActivation;
-using Tarn::Core::AsyncApiResultCb;
 using Tarn::Core::MethodIdentifier;
 using Tarn::Core::MethodResult;
-using Tarn::Core::MethodResultPtr;
 using Tarn::Data::DataType;
-using Tarn::Data::ErrorValuePtr;
-using Tarn::Data::StructValue;
 using Tarn::Data::VoidValue;
 using Tarn::Stub::AsyncApiStub;
 
@@ -54,33 +48,14 @@ class RecordingTarget : public Tarn::Core::InvocationTarget {
   std::function<void(const AsyncApiResultCb&)> answerAtOnce;
 };
 
-template <class R>
-struct Seen {
-  boost::optional<R> result;
-  ErrorValuePtr error;
-  Progress progress;
-};
-
 MethodResultPtr Answer(DataValuePtr output, ErrorValuePtr error = nullptr) {
   return std::make_shared<const MethodResult>(std::move(output), std::move(error));
 }
 
-class StubTest : public ::testing::Test {
+class StubTest : public ::testing::Test, protected CpusCaller {
  protected:
   StubTest() { defaultActivation->localizer = std::make_shared<Tarn::L10n::Localizer>(); }
 
-  GetResult CatchGet() {
-    return GetResult(
-        [this](const boost::optional<InfoPtr>& r, const ErrorValuePtr& e, const Progress& p) {
-          gets.push_back({r, e, p});
-        });
-  }
-  UpdateResult CatchUpdate() {
-    return UpdateResult(
-        [this](const boost::optional<Void>& r, const ErrorValuePtr& e, const Progress& p) {
-          updates.push_back({r, e, p});
-        });
-  }
   // Calls "get" or "update" and returns the callback the runtime received.
   AsyncApiResultCb CallGet() {
     target->calls.clear();
@@ -109,8 +84,6 @@ class StubTest : public ::testing::Test {
   std::shared_ptr<AsyncActivation> defaultActivation = AsyncActivation::GetInstance();
   std::shared_ptr<AsyncApiStub> apiStub = AsyncApiStub::GetInstance(target, defaultActivation);
   CpusSvc::AsyncServiceStub stub{apiStub};
-  std::vector<Seen<InfoPtr>> gets;
-  std::vector<Seen<Void>> updates;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -16,14 +16,12 @@
 // and default, their texts in the same order, and any further members (such as its type name).
 #define KOV_TEST_UNPACK(...) __VA_ARGS__
 #define KOV_TEST_ENUM(Name, enumerators, texts, ...)                                        \
-  class Name : public ::Tarn::Enum {                                                        \
-   public:                                                                                  \
+  struct Name : ::Tarn::EnumBase<Name> {                                                    \
     enum Value : std::int32_t { KOV_TEST_UNPACK enumerators, _UNKNOWN };                    \
     struct Strings {                                                                        \
       static constexpr const char* values[] = {KOV_TEST_UNPACK texts, "_UNKNOWN", nullptr}; \
     };                                                                                      \
-    Name(Value value = _UNKNOWN) : ::Tarn::Enum(value) {} /* NOLINT */                      \
-    Value value() const { return static_cast<Value>(number()); }                            \
+    using EnumBase::EnumBase;                                                               \
     __VA_ARGS__                                                                             \
   }
 
@@ -46,7 +44,7 @@ class TestSvc {
     struct AdapterHelper {
       static constexpr ::Tarn::Data::SortedNames<2> sortedNames{{"name", "size"}};
       template <class Helper>
-      static void AddFields(Helper& h) {
+      static constexpr void AddFields(Helper& h) {
         h.AddField("name", &Leaf::name);
         h.AddField("size", &Leaf::size);
       }
@@ -78,7 +76,7 @@ class TestSvc {
           {"color", "colors", "count", "enabled", "label", "leaf", "leaves", "opt_color",
            "opt_count", "opt_enabled", "opt_label", "opt_leaf", "opt_tags", "tags"}};
       template <class Helper>
-      static void AddFields(Helper& h) {
+      static constexpr void AddFields(Helper& h) {
         h.AddField("count", &Everything::count);
         h.AddField("enabled", &Everything::enabled);
         h.AddField("label", &Everything::label);
@@ -116,23 +114,17 @@ class TestSvc {
     struct AdapterHelper {
       static constexpr ::Tarn::Data::SortedNames<3> sortedNames{{"disk", "note", "state"}};
       template <class Helper>
-      static void AddFields(Helper& h) {
+      static constexpr void AddFields(Helper& h) {
         h.AddField("state", &Machine::state);
-        h.AddField("disk", &Machine::disk,
-                   ::Tarn::Data::UnionCase<
-                       MachineAnnotations::UnionTags,
-                       ::Tarn::Data::UnionCaseAnyEnumValue<MachineAnnotations::DiskUnionCases>>());
-        h.AddField(
-            "note", &Machine::note,
-            ::Tarn::Data::UnionCase<
-                MachineAnnotations::UnionTags,
-                ::Tarn::Data::OptUnionCaseAnyEnumValue<MachineAnnotations::NoteUnionCases>>());
+        h.AddField("disk", &Machine::disk);
+        h.AddField("note", &Machine::note);
       }
     };
+    using UnionTags = MachineAnnotations::UnionTags;
     struct UnionRules {
       template <class Checker>
-      static void Check(Checker& c) {
-        c.template MissingTag<MachineAnnotations::UnionTags>(&Machine::state);
+      static constexpr void Check(Checker& c) {
+        c.template MissingTag<UnionTags>(&Machine::state);
         c.Case(&Machine::state, &Machine::disk, "disk",
                ::Tarn::Data::UnionCaseAnyEnumValue<MachineAnnotations::DiskUnionCases>());
         c.Case(&Machine::state, &Machine::note, "note",
@@ -160,23 +152,16 @@ class TestSvc {
     struct AdapterHelper {
       static constexpr ::Tarn::Data::SortedNames<3> sortedNames{{"device_name", "mode", "note"}};
       template <class Helper>
-      static void AddFields(Helper& h) {
+      static constexpr void AddFields(Helper& h) {
         h.AddField("mode", &Backing::mode);
-        h.AddField(
-            "device_name", &Backing::deviceName,
-            ::Tarn::Data::UnionCase<
-                BackingAnnotations::UnionTags,
-                ::Tarn::Data::UnionCaseAnyEnumValue<BackingAnnotations::DeviceNameUnionCases>>());
-        h.AddField(
-            "note", &Backing::note,
-            ::Tarn::Data::UnionCase<
-                BackingAnnotations::UnionTags,
-                ::Tarn::Data::OptUnionCaseAnyEnumValue<BackingAnnotations::NoteUnionCases>>());
+        h.AddField("device_name", &Backing::deviceName);
+        h.AddField("note", &Backing::note);
       }
     };
+    using UnionTags = BackingAnnotations::UnionTags;
     struct UnionRules {
       template <class Checker>
-      static void Check(Checker& c) {
+      static constexpr void Check(Checker& c) {
         c.Case(&Backing::mode, &Backing::deviceName, "deviceName",
                ::Tarn::Data::UnionCaseAnyEnumValue<BackingAnnotations::DeviceNameUnionCases>());
         c.Case(&Backing::mode, &Backing::note, "note",
@@ -197,7 +182,7 @@ class TestSvc {
     struct AdapterHelper {
       static constexpr ::Tarn::Data::SortedNames<2> sortedNames{{"depth", "next"}};
       template <class Helper>
-      static void AddFields(Helper& h) {
+      static constexpr void AddFields(Helper& h) {
         h.AddField("depth", &Chain::depth);
         h.AddField("next", &Chain::next);
       }
@@ -215,7 +200,7 @@ class TestSvc {
     struct AdapterHelper {
       static constexpr ::Tarn::Data::SortedNames<2> sortedNames{{"children", "name"}};
       template <class Helper>
-      static void AddFields(Helper& h) {
+      static constexpr void AddFields(Helper& h) {
         h.AddField("name", &Tree::name);
         h.AddField("children", &Tree::children);
       }
@@ -233,7 +218,7 @@ class TestSvc {
     struct AdapterHelper {
       static constexpr ::Tarn::Data::SortedNames<1> sortedNames{{"pong"}};
       template <class Helper>
-      static void AddFields(Helper& h) {
+      static constexpr void AddFields(Helper& h) {
         h.AddField("pong", &Ping::pong);
       }
     };
@@ -247,7 +232,7 @@ class TestSvc {
     struct AdapterHelper {
       static constexpr ::Tarn::Data::SortedNames<1> sortedNames{{"pings"}};
       template <class Helper>
-      static void AddFields(Helper& h) {
+      static constexpr void AddFields(Helper& h) {
         h.AddField("pings", &Pong::pings);
       }
     };
@@ -268,7 +253,7 @@ class TestSvc {
         static constexpr ::Tarn::Data::SortedNames<4> sortedNames{
             {"machine", "machines", "spec", "vm"}};
         template <class Helper>
-        static void AddFields(Helper& h) {
+        static constexpr void AddFields(Helper& h) {
           h.AddField("vm", &Input::vm);
           h.AddField("spec", &Input::spec);
           h.AddField("machine", &Input::machine);
@@ -289,7 +274,7 @@ class TestSvc {
     struct AdapterHelper {
       static constexpr ::Tarn::Data::SortedNames<2> sortedNames{{"disk", "vm"}};
       template <class Helper>
-      static void AddFields(Helper& h) {
+      static constexpr void AddFields(Helper& h) {
         h.AddField("vm", &Placement::vm);
         h.AddField("disk", &Placement::disk);
       }

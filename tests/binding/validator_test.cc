@@ -205,6 +205,17 @@ TEST(Validator, NestedRecords) {
          e.leaves = {MakeLeaf("a", 1), bad};
        },
        false, 1},
+      {"an invalid list element before a null one",
+       [&](E& e) {
+         e.leaves = {bad, nullptr};
+       },
+       false, 1},
+      {"an invalid optional record before a null list element",
+       [&](E& e) {
+         e.optLeaf = bad;
+         e.leaves = {nullptr};
+       },
+       false, 1},
       {"the first nesting failure ends the check",
        [&](E& e) {
          e.optLeaf = bad;

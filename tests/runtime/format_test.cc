@@ -202,7 +202,7 @@ TEST(FormatTest, UnsupportedSpecsWriteNothingButUseTheArgument) {
   // Refused for every type: extra arguments, other conversions, length modifiers, too long.
   for (const char* spec :
        {"%s", "%", "*", "*d", ".*", "n", "ld", "lld", "hhd", "c", "f", "5s", "dx", "5.2.1", "5-",
-        "99999", ".99999", "-------------5", "+++++++++++++5"}) {
+        "-------------5", "+++++++++++++5"}) {
     SCOPED_TRACE(spec);
     const std::string pattern = std::string("[{1:") + spec + "}{2}]";
     EXPECT_EQ(FormatImpl<2>::call(pattern, n, text), "[ab]");
@@ -215,10 +215,12 @@ TEST(FormatTest, UnsupportedSpecsWriteNothingButUseTheArgument) {
   }
 }
 
+// Width and precision have no limit of their own: the buffer is sized from snprintf's answer.
 TEST(FormatTest, LongOutputIsComplete) {
-  const std::string padded = One(std::string("ab"), "1000");
-  EXPECT_EQ(padded, std::string(998, ' ') + "ab");
-  EXPECT_EQ(One(std::int32_t{1}, "-9999").size(), 9999u);
+  EXPECT_EQ(One(std::string("ab"), "10000"), std::string(9998, ' ') + "ab");
+  EXPECT_EQ(One("ab", ".10000"), "ab");
+  EXPECT_EQ(One(std::int32_t{1}, "-99999").size(), 99999u);
+  EXPECT_EQ(One(std::int64_t{1}, ".12345"), std::string(12344, '0') + "1");
 }
 
 TEST(FormatTest, FormatImplIgnoresTheError) {

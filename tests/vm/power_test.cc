@@ -240,12 +240,7 @@ TEST_F(PowerService, SwitchOnSpecConversion) {
 }
 
 TEST_F(PowerService, GetAnswerBecomesAValue) {
-  struct Case {
-    const char* name;
-    InfoPtr info;
-    Tarn::Data::DataValuePtr expected;  // null: the internal server error
-  };
-  const std::vector<Case> cases = {
+  const std::vector<GetAnswerCase<InfoPtr>> cases = {
       {"off and suspended", MakeInfo(PowerSvc::State::OFF, true),
        Struct(kInfo, {{"state", Str("OFF")}, {"suspended", Opt(Bool(true))}})},
       {"on", MakeInfo(PowerSvc::State::ON, boost::none),
@@ -253,17 +248,7 @@ TEST_F(PowerService, GetAnswerBecomesAValue) {
       // OFF without "suspended" breaks the union: the output does not fit its definition.
       {"off without suspended", MakeInfo(PowerSvc::State::OFF, boost::none), nullptr},
   };
-  for (auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    impl->info = c.info;
-    auto answer = Invoke(*iface, "get", VmInput());
-    if (!c.expected) {
-      EXPECT_EQ(answer.errorName(), StdError("internal_server_error"));
-      continue;
-    }
-    ASSERT_TRUE(answer.succeeded()) << answer.errorName();
-    EXPECT_EQ(Text(answer.output()), Text(c.expected));
-  }
+  ExpectGetAnswers(*iface, cases, [&](const InfoPtr& record) { impl->info = record; });
 }
 
 TEST_F(PowerService, ThroughTheStub) {

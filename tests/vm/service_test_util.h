@@ -117,7 +117,8 @@ struct OperationShape {
 };
 
 // Binds `implementation` and checks the interface object against the expected service id and
-// operations: wire names in slot order, error lists in order, input and output definitions.
+// operations: wire names in slot order, error lists in order, input and output definitions, and
+// the read-only mark.
 template <class Svc>
 void ExpectShape(const std::shared_ptr<typename Svc::AsyncServiceInterface>& implementation,
                  const std::string& serviceId, const std::vector<OperationShape>& operations) {
@@ -142,6 +143,8 @@ void ExpectShape(const std::shared_ptr<typename Svc::AsyncServiceInterface>& imp
     EXPECT_EQ(errors, expected);
     EXPECT_EQ(Describe(method.inputDefinition()), operations[i].input);
     EXPECT_EQ(Describe(method.outputDefinition()), operations[i].output);
+    // Exactly the operations that only read are marked so: every "get" and "list".
+    EXPECT_EQ(method.readsOnly(), operations[i].wire == "get" || operations[i].wire == "list");
   }
 }
 
@@ -308,6 +311,33 @@ inline Answer Invoke(const Tarn::Provider::AsyncApiInterface& iface, const std::
                    answer.result = r;
                  });
   return answer;
+}
+
+// One answer of an implementation's "get": the record it gives and the value the runtime must
+// see (null: the internal server error).
+template <class R>
+struct GetAnswerCase {
+  const char* name;
+  R record;
+  Tarn::Data::DataValuePtr expected;
+};
+
+// Answers "get" with each case's record (`give` hands it to the implementation) and checks what
+// reaches the runtime.
+template <class R, class Give>
+void ExpectGetAnswers(const Tarn::Provider::AsyncApiInterface& iface,
+                      const std::vector<GetAnswerCase<R>>& cases, Give give) {
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    give(c.record);
+    auto answer = Invoke(iface, "get", VmInput());
+    if (!c.expected) {
+      EXPECT_EQ(answer.errorName(), StdError("internal_server_error"));
+      continue;
+    }
+    ASSERT_TRUE(answer.succeeded()) << answer.errorName();
+    EXPECT_EQ(Text(answer.output()), Text(c.expected));
+  }
 }
 
 // Invokes `wire` on a fresh activation and expects one successful answer, with exactly

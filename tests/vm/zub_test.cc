@@ -87,7 +87,7 @@ TEST_F(ZubService, CreateSpecRecord) {
 TEST_F(ZubService, ResourceIsRecordedForDeleteOnly) {
   // "create" names the machine in its specification, yet records nothing.
   ExpectAnswered(*iface, *impl, "create",
-                 CreateInput({{"vm", Str("vm-9")}, {"guest_OS", Str("linux")}}), {});
+                 CreateInput({{"vm", Str("vm-9")}, {"guest_OS", Str("zubuntu-64")}}), {});
   ExpectAnswered(*iface, *impl, "delete", Input({{"vm", Str("vm-9")}}), {MachineResource("vm-9")});
   EXPECT_EQ(impl->lastVm, "vm-9");
 }
@@ -100,10 +100,10 @@ TEST_F(ZubService, CreateSpecConversion) {
   };
   const std::vector<Case> cases = {
       {"no hw_version", {}, boost::none},
-      {"hw_version", {{"hw_version", Str("vmx-19")}}, std::string("vmx-19")},
+      {"hw_version", {{"hw_version", Str("zub-19")}}, std::string("zub-19")},
       {"hw_version held in an optional",
-       {{"hw_version", Opt(Str("vmx-20"))}},
-       std::string("vmx-20")},
+       {{"hw_version", Opt(Str("zub-20"))}},
+       std::string("zub-20")},
       {"hw_version unset", {{"hw_version", Unset()}}, boost::none},
       {"hw_version empty", {{"hw_version", Str("")}}, boost::none},
   };
@@ -111,11 +111,11 @@ TEST_F(ZubService, CreateSpecConversion) {
     SCOPED_TRACE(c.name);
     Fields spec = c.spec;
     spec.push_back({"vm", Str("vm-1")});
-    spec.push_back({"guest_OS", Str("linux")});
+    spec.push_back({"guest_OS", Str("zubuntu-64")});
     auto answer = Invoke(*iface, "create", CreateInput(spec));
     ASSERT_TRUE(answer.succeeded()) << answer.errorName();
     EXPECT_EQ(impl->lastSpec->vm, "vm-1");
-    EXPECT_EQ(impl->lastSpec->guestOS, "linux");
+    EXPECT_EQ(impl->lastSpec->guestOS, "zubuntu-64");
     EXPECT_EQ(impl->lastSpec->hwVersion, c.hwVersion);
   }
   // The spec given as an empty string is an empty specification.
@@ -130,11 +130,11 @@ TEST_F(ZubService, RefusedInputsNeverReachTheHost) {
           {"guest_OS missing", "create", CreateInput({{"vm", Str("vm-1")}})},
           // Wire names are matched exactly: "guest_os" is not "guest_OS".
           {"guest_os in lower case", "create",
-           CreateInput({{"vm", Str("vm-1")}, {"guest_os", Str("linux")}})},
+           CreateInput({{"vm", Str("vm-1")}, {"guest_os", Str("zubuntu-64")}})},
           {"spec given as a text", "create", Input({{"spec", Str("vm-1")}})},
           {"an undeclared field inside \"spec\"",
            "create",
-           CreateInput({{"vm", Str("vm-1")}, {"guest_OS", Str("linux")}, {"cpu", Int(2)}}),
+           CreateInput({{"vm", Str("vm-1")}, {"guest_OS", Str("zubuntu-64")}, {"cpu", Int(2)}}),
            {"Create", "CreateSpec", "cpu"}},
           {"an undeclared field in the input",
            "delete",
@@ -148,11 +148,11 @@ TEST_F(ZubService, ThroughTheStub) {
   auto spec = std::make_shared<ZubSvc::CreateSpec>();
   spec->vm = "vm-3";
   spec->guestOS = "freebsd";
-  spec->hwVersion = std::string("vmx-21");
+  spec->hwVersion = std::string("zub-21");
   auto created = Call<Void>([&](auto cb) { stub->Create(spec, nullptr, cb); });
   EXPECT_TRUE(created.ok()) << created.errorName();
   EXPECT_EQ(impl->lastSpec->guestOS, "freebsd");
-  EXPECT_TRUE(impl->lastSpec->hwVersion == std::string("vmx-21"));
+  EXPECT_TRUE(impl->lastSpec->hwVersion == std::string("zub-21"));
 
   impl->failure = Errors::NotAllowedInCurrentState::Create();
   auto deleted = Call<Void>([&](auto cb) { stub->Delete("vm-3", nullptr, cb); });
@@ -173,13 +173,13 @@ TEST_F(ZubService, ClientCreateWithoutSpecFailsBeforeTheRuntime) {
 
   // The spec travels with its exact field names.
   auto spec = std::make_shared<ZubSvc::CreateSpec>();
-  spec->guestOS = "linux";
+  spec->guestOS = "zubuntu-64";
   Call<Void>([&](auto cb) { client.Create(spec, nullptr, cb); });
   ASSERT_EQ(target->calls, 1);
   EXPECT_EQ(target->methodName, "create");
-  EXPECT_EQ(
-      Text(target->lastInput),
-      Text(CreateInput({{"guest_OS", Str("linux")}, {"hw_version", Unset()}, {"vm", Str("")}})));
+  EXPECT_EQ(Text(target->lastInput),
+            Text(CreateInput(
+                {{"guest_OS", Str("zubuntu-64")}, {"hw_version", Unset()}, {"vm", Str("")}})));
 }
 
 }  // namespace

@@ -1,35 +1,18 @@
 // Generated from schema/compute/memory.toml by codegen/generate.py. Do not edit.
 #include "vm/compute/memory.h"
 
-namespace Com {
-namespace Brantel {
-namespace Kov {
-namespace Vm {
-namespace Compute {
+namespace Com::Brantel::Kov::Vm::Compute {
 
 MemorySvc::AsyncServiceInterface::~AsyncServiceInterface() = default;
 
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface> MemorySvc::AsyncServiceBinderHelper::Bind(
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
+MemorySvc::AsyncServiceBinderHelper::Bind(
     const std::shared_ptr<AsyncServiceInterface>& implementation,
     const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
   using ::Tarn::Provider::MakeSlot;
-  return ::Tarn::Provider::BindInterface(implementation, localizer,
-                                         MakeSlot<GetMethod>(&AsyncServiceInterface::Get),
-                                         MakeSlot<UpdateMethod>(&AsyncServiceInterface::Update));
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-MemorySvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation) {
-  return AsyncServiceBinderHelper::Bind(implementation,
-                                        std::make_shared<::Tarn::L10n::Localizer>());
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-MemorySvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation,
-    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
-  return AsyncServiceBinderHelper::Bind(implementation, localizer);
+  return ::Tarn::Provider::BindInterface(
+      implementation, localizer, MakeSlot<GetMethod>(&AsyncServiceInterface::Get),
+      MakeSlot<UpdateMethod>(&AsyncServiceInterface::Update));
 }
 
 void MemorySvc::AsyncServiceStub::Get(
@@ -45,8 +28,4 @@ void MemorySvc::AsyncServiceStub::Update(
   ::Tarn::Stub::Call<UpdateMethod>(apiStub_, activation, result, vm, updateSpec);
 }
 
-}  // namespace Compute
-}  // namespace Vm
-}  // namespace Kov
-}  // namespace Brantel
-}  // namespace Com
+}  // namespace Com::Brantel::Kov::Vm::Compute

@@ -1,37 +1,20 @@
 // Generated from schema/data_sets/entries.toml by codegen/generate.py. Do not edit.
 #include "vm/data_sets/entries.h"
 
-namespace Com {
-namespace Brantel {
-namespace Kov {
-namespace Vm {
-namespace DataSets {
+namespace Com::Brantel::Kov::Vm::DataSets {
 
 EntriesSvc::AsyncServiceInterface::~AsyncServiceInterface() = default;
 
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface> EntriesSvc::AsyncServiceBinderHelper::Bind(
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
+EntriesSvc::AsyncServiceBinderHelper::Bind(
     const std::shared_ptr<AsyncServiceInterface>& implementation,
     const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
   using ::Tarn::Provider::MakeSlot;
-  return ::Tarn::Provider::BindInterface(implementation, localizer,
-                                         MakeSlot<SetMethod>(&AsyncServiceInterface::Set),
-                                         MakeSlot<GetMethod>(&AsyncServiceInterface::Get),
-                                         MakeSlot<DeleteMethod>(&AsyncServiceInterface::Delete),
-                                         MakeSlot<ListMethod>(&AsyncServiceInterface::List));
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-EntriesSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation) {
-  return AsyncServiceBinderHelper::Bind(implementation,
-                                        std::make_shared<::Tarn::L10n::Localizer>());
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-EntriesSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation,
-    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
-  return AsyncServiceBinderHelper::Bind(implementation, localizer);
+  return ::Tarn::Provider::BindInterface(
+      implementation, localizer, MakeSlot<SetMethod>(&AsyncServiceInterface::Set),
+      MakeSlot<GetMethod>(&AsyncServiceInterface::Get),
+      MakeSlot<DeleteMethod>(&AsyncServiceInterface::Delete),
+      MakeSlot<ListMethod>(&AsyncServiceInterface::List));
 }
 
 void EntriesSvc::AsyncServiceStub::Set(
@@ -62,8 +45,4 @@ void EntriesSvc::AsyncServiceStub::List(
   ::Tarn::Stub::Call<ListMethod>(apiStub_, activation, result, vm, dataSet);
 }
 
-}  // namespace DataSets
-}  // namespace Vm
-}  // namespace Kov
-}  // namespace Brantel
-}  // namespace Com
+}  // namespace Com::Brantel::Kov::Vm::DataSets

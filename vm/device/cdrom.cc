@@ -1,36 +1,19 @@
 // Generated from schema/device/cdrom.toml by codegen/generate.py. Do not edit.
 #include "vm/device/cdrom.h"
 
-namespace Com {
-namespace Brantel {
-namespace Kov {
-namespace Vm {
-namespace Device {
+namespace Com::Brantel::Kov::Vm::Device {
 
 CdromSvc::AsyncServiceInterface::~AsyncServiceInterface() = default;
 
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface> CdromSvc::AsyncServiceBinderHelper::Bind(
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
+CdromSvc::AsyncServiceBinderHelper::Bind(
     const std::shared_ptr<AsyncServiceInterface>& implementation,
     const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
   using ::Tarn::Provider::MakeSlot;
-  return ::Tarn::Provider::BindInterface(implementation, localizer,
-                                         MakeSlot<AddMethod>(&AsyncServiceInterface::Add),
-                                         MakeSlot<ListMethod>(&AsyncServiceInterface::List),
-                                         MakeSlot<DeleteMethod>(&AsyncServiceInterface::Delete));
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-CdromSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation) {
-  return AsyncServiceBinderHelper::Bind(implementation,
-                                        std::make_shared<::Tarn::L10n::Localizer>());
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-CdromSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation,
-    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
-  return AsyncServiceBinderHelper::Bind(implementation, localizer);
+  return ::Tarn::Provider::BindInterface(
+      implementation, localizer, MakeSlot<AddMethod>(&AsyncServiceInterface::Add),
+      MakeSlot<ListMethod>(&AsyncServiceInterface::List),
+      MakeSlot<DeleteMethod>(&AsyncServiceInterface::Delete));
 }
 
 void CdromSvc::AsyncServiceStub::Add(
@@ -54,8 +37,4 @@ void CdromSvc::AsyncServiceStub::Delete(
   ::Tarn::Stub::Call<DeleteMethod>(apiStub_, activation, result, vm, device);
 }
 
-}  // namespace Device
-}  // namespace Vm
-}  // namespace Kov
-}  // namespace Brantel
-}  // namespace Com
+}  // namespace Com::Brantel::Kov::Vm::Device

@@ -1,35 +1,18 @@
 // Generated from schema/device/disk.toml by codegen/generate.py. Do not edit.
 #include "vm/device/disk.h"
 
-namespace Com {
-namespace Brantel {
-namespace Kov {
-namespace Vm {
-namespace Device {
+namespace Com::Brantel::Kov::Vm::Device {
 
 DiskSvc::AsyncServiceInterface::~AsyncServiceInterface() = default;
 
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface> DiskSvc::AsyncServiceBinderHelper::Bind(
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
+DiskSvc::AsyncServiceBinderHelper::Bind(
     const std::shared_ptr<AsyncServiceInterface>& implementation,
     const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
   using ::Tarn::Provider::MakeSlot;
-  return ::Tarn::Provider::BindInterface(implementation, localizer,
-                                         MakeSlot<AddMethod>(&AsyncServiceInterface::Add),
-                                         MakeSlot<ListMethod>(&AsyncServiceInterface::List));
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-DiskSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation) {
-  return AsyncServiceBinderHelper::Bind(implementation,
-                                        std::make_shared<::Tarn::L10n::Localizer>());
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-DiskSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation,
-    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
-  return AsyncServiceBinderHelper::Bind(implementation, localizer);
+  return ::Tarn::Provider::BindInterface(
+      implementation, localizer, MakeSlot<AddMethod>(&AsyncServiceInterface::Add),
+      MakeSlot<ListMethod>(&AsyncServiceInterface::List));
 }
 
 void DiskSvc::AsyncServiceStub::Add(
@@ -46,8 +29,4 @@ void DiskSvc::AsyncServiceStub::List(
   ::Tarn::Stub::Call<ListMethod>(apiStub_, activation, result, vm, filter);
 }
 
-}  // namespace Device
-}  // namespace Vm
-}  // namespace Kov
-}  // namespace Brantel
-}  // namespace Com
+}  // namespace Com::Brantel::Kov::Vm::Device

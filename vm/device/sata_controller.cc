@@ -1,11 +1,7 @@
 // Generated from schema/device/sata_controller.toml by codegen/generate.py. Do not edit.
 #include "vm/device/sata_controller.h"
 
-namespace Com {
-namespace Brantel {
-namespace Kov {
-namespace Vm {
-namespace Device {
+namespace Com::Brantel::Kov::Vm::Device {
 
 SataControllerSvc::AsyncServiceInterface::~AsyncServiceInterface() = default;
 
@@ -14,25 +10,11 @@ SataControllerSvc::AsyncServiceBinderHelper::Bind(
     const std::shared_ptr<AsyncServiceInterface>& implementation,
     const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
   using ::Tarn::Provider::MakeSlot;
-  return ::Tarn::Provider::BindInterface(implementation, localizer,
-                                         MakeSlot<AddMethod>(&AsyncServiceInterface::Add),
-                                         MakeSlot<UpdateMethod>(&AsyncServiceInterface::Update),
-                                         MakeSlot<DeleteMethod>(&AsyncServiceInterface::Delete),
-                                         MakeSlot<ListMethod>(&AsyncServiceInterface::List));
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-SataControllerSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation) {
-  return AsyncServiceBinderHelper::Bind(implementation,
-                                        std::make_shared<::Tarn::L10n::Localizer>());
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-SataControllerSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation,
-    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
-  return AsyncServiceBinderHelper::Bind(implementation, localizer);
+  return ::Tarn::Provider::BindInterface(
+      implementation, localizer, MakeSlot<AddMethod>(&AsyncServiceInterface::Add),
+      MakeSlot<UpdateMethod>(&AsyncServiceInterface::Update),
+      MakeSlot<DeleteMethod>(&AsyncServiceInterface::Delete),
+      MakeSlot<ListMethod>(&AsyncServiceInterface::List));
 }
 
 void SataControllerSvc::AsyncServiceStub::Add(
@@ -63,8 +45,4 @@ void SataControllerSvc::AsyncServiceStub::List(
   ::Tarn::Stub::Call<ListMethod>(apiStub_, activation, result, vm, filter);
 }
 
-}  // namespace Device
-}  // namespace Vm
-}  // namespace Kov
-}  // namespace Brantel
-}  // namespace Com
+}  // namespace Com::Brantel::Kov::Vm::Device

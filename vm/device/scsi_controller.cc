@@ -1,11 +1,7 @@
 // Generated from schema/device/scsi_controller.toml by codegen/generate.py. Do not edit.
 #include "vm/device/scsi_controller.h"
 
-namespace Com {
-namespace Brantel {
-namespace Kov {
-namespace Vm {
-namespace Device {
+namespace Com::Brantel::Kov::Vm::Device {
 
 ScsiControllerSvc::AsyncServiceInterface::~AsyncServiceInterface() = default;
 
@@ -14,22 +10,8 @@ ScsiControllerSvc::AsyncServiceBinderHelper::Bind(
     const std::shared_ptr<AsyncServiceInterface>& implementation,
     const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
   using ::Tarn::Provider::MakeSlot;
-  return ::Tarn::Provider::BindInterface(implementation, localizer,
-                                         MakeSlot<AddMethod>(&AsyncServiceInterface::Add));
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-ScsiControllerSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation) {
-  return AsyncServiceBinderHelper::Bind(implementation,
-                                        std::make_shared<::Tarn::L10n::Localizer>());
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-ScsiControllerSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation,
-    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
-  return AsyncServiceBinderHelper::Bind(implementation, localizer);
+  return ::Tarn::Provider::BindInterface(
+      implementation, localizer, MakeSlot<AddMethod>(&AsyncServiceInterface::Add));
 }
 
 void ScsiControllerSvc::AsyncServiceStub::Add(
@@ -39,8 +21,4 @@ void ScsiControllerSvc::AsyncServiceStub::Add(
   ::Tarn::Stub::Call<AddMethod>(apiStub_, activation, result, vmId, hbaType, controllerNumber);
 }
 
-}  // namespace Device
-}  // namespace Vm
-}  // namespace Kov
-}  // namespace Brantel
-}  // namespace Com
+}  // namespace Com::Brantel::Kov::Vm::Device

@@ -1,35 +1,18 @@
 // Generated from schema/modules/log_level.toml by codegen/generate.py. Do not edit.
 #include "vm/modules/log_level.h"
 
-namespace Com {
-namespace Brantel {
-namespace Kov {
-namespace Vm {
-namespace Modules {
+namespace Com::Brantel::Kov::Vm::Modules {
 
 LogLevelSvc::AsyncServiceInterface::~AsyncServiceInterface() = default;
 
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface> LogLevelSvc::AsyncServiceBinderHelper::Bind(
+std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
+LogLevelSvc::AsyncServiceBinderHelper::Bind(
     const std::shared_ptr<AsyncServiceInterface>& implementation,
     const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
   using ::Tarn::Provider::MakeSlot;
-  return ::Tarn::Provider::BindInterface(implementation, localizer,
-                                         MakeSlot<SetMethod>(&AsyncServiceInterface::Set),
-                                         MakeSlot<DeleteMethod>(&AsyncServiceInterface::Delete));
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-LogLevelSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation) {
-  return AsyncServiceBinderHelper::Bind(implementation,
-                                        std::make_shared<::Tarn::L10n::Localizer>());
-}
-
-std::shared_ptr<::Tarn::Provider::AsyncApiInterface>
-LogLevelSvc::AsyncServiceBinder::BindImplementation(
-    const std::shared_ptr<AsyncServiceInterface>& implementation,
-    const std::shared_ptr<::Tarn::L10n::Localizer>& localizer) {
-  return AsyncServiceBinderHelper::Bind(implementation, localizer);
+  return ::Tarn::Provider::BindInterface(
+      implementation, localizer, MakeSlot<SetMethod>(&AsyncServiceInterface::Set),
+      MakeSlot<DeleteMethod>(&AsyncServiceInterface::Delete));
 }
 
 void LogLevelSvc::AsyncServiceStub::Set(
@@ -46,8 +29,4 @@ void LogLevelSvc::AsyncServiceStub::Delete(
   ::Tarn::Stub::Call<DeleteMethod>(apiStub_, activation, result, vm, module);
 }
 
-}  // namespace Modules
-}  // namespace Vm
-}  // namespace Kov
-}  // namespace Brantel
-}  // namespace Com
+}  // namespace Com::Brantel::Kov::Vm::Modules

@@ -3,92 +3,56 @@
 
 #include "binding/service.h"
 
-namespace Com {
-namespace Brantel {
-namespace Kov {
-namespace Vm {
-namespace Modules {
+namespace Com::Brantel::Kov::Vm::Modules {
 
 // The log level service: gives a module of a virtual machine a logging level, or removes it.
 class KOV_EXPORT LogLevelSvc {
  public:
   class AsyncServiceInterface;
+  template <class M, class Output>
+  using MethodOf = ::Tarn::Provider::MethodBase<M, AsyncServiceInterface, Output>;
 
   // Seventeen logging levels, from errors only to the most detailed debugging; any other text is
   // kept as _UNKNOWN.
-  class Level : public ::Tarn::Enum {
-   public:
+  struct Level : ::Tarn::EnumBase<Level> {
     enum Value : std::int32_t {
-      BRT_LOG_ERROR,
-      BRT_LOG_WARNING,
-      BRT_LOG_NOTICE,
-      BRT_LOG_INFO,
-      BRT_LOG_VERBOSE,
-      BRT_LOG_TRIVIA,
-      BRT_LOG_DEBUG_00,
-      BRT_LOG_DEBUG_01,
-      BRT_LOG_DEBUG_02,
-      BRT_LOG_DEBUG_03,
-      BRT_LOG_DEBUG_04,
-      BRT_LOG_DEBUG_05,
-      BRT_LOG_DEBUG_06,
-      BRT_LOG_DEBUG_07,
-      BRT_LOG_DEBUG_08,
-      BRT_LOG_DEBUG_09,
-      BRT_LOG_DEBUG_10,
-      _UNKNOWN
-    };
+        BRT_LOG_ERROR, BRT_LOG_WARNING, BRT_LOG_NOTICE, BRT_LOG_INFO, BRT_LOG_VERBOSE,
+        BRT_LOG_TRIVIA, BRT_LOG_DEBUG_00, BRT_LOG_DEBUG_01, BRT_LOG_DEBUG_02, BRT_LOG_DEBUG_03,
+        BRT_LOG_DEBUG_04, BRT_LOG_DEBUG_05, BRT_LOG_DEBUG_06, BRT_LOG_DEBUG_07, BRT_LOG_DEBUG_08,
+        BRT_LOG_DEBUG_09, BRT_LOG_DEBUG_10, _UNKNOWN };
     struct Strings {
-      static constexpr const char* values[] = {"BRT_LOG_ERROR",
-                                               "BRT_LOG_WARNING",
-                                               "BRT_LOG_NOTICE",
-                                               "BRT_LOG_INFO",
-                                               "BRT_LOG_VERBOSE",
-                                               "BRT_LOG_TRIVIA",
-                                               "BRT_LOG_DEBUG_00",
-                                               "BRT_LOG_DEBUG_01",
-                                               "BRT_LOG_DEBUG_02",
-                                               "BRT_LOG_DEBUG_03",
-                                               "BRT_LOG_DEBUG_04",
-                                               "BRT_LOG_DEBUG_05",
-                                               "BRT_LOG_DEBUG_06",
-                                               "BRT_LOG_DEBUG_07",
-                                               "BRT_LOG_DEBUG_08",
-                                               "BRT_LOG_DEBUG_09",
-                                               "BRT_LOG_DEBUG_10",
-                                               "_UNKNOWN",
-                                               nullptr};
+      static constexpr const char* values[] = {
+          "BRT_LOG_ERROR", "BRT_LOG_WARNING", "BRT_LOG_NOTICE", "BRT_LOG_INFO", "BRT_LOG_VERBOSE",
+          "BRT_LOG_TRIVIA", "BRT_LOG_DEBUG_00", "BRT_LOG_DEBUG_01", "BRT_LOG_DEBUG_02",
+          "BRT_LOG_DEBUG_03", "BRT_LOG_DEBUG_04", "BRT_LOG_DEBUG_05", "BRT_LOG_DEBUG_06",
+          "BRT_LOG_DEBUG_07", "BRT_LOG_DEBUG_08", "BRT_LOG_DEBUG_09", "BRT_LOG_DEBUG_10",
+          "_UNKNOWN", nullptr};
     };
-    static constexpr const char typeName[] = "com.brantel.kov.vm.modules.log_level.level";
-    // NOLINTNEXTLINE(google-explicit-constructor)
-    Level(Value value = _UNKNOWN) : ::Tarn::Enum(value) {}
-    Value value() const { return static_cast<Value>(number()); }
+    static constexpr char typeName[] = "com.brantel.kov.vm.modules.log_level.level";
+    using EnumBase::EnumBase;
   };
 
   // The level to give a module. Any level is valid, an unknown one included: it reaches the host
   // with its text.
   struct SetSpec : ::Tarn::Data::BaseNative {
-    static constexpr const char typeName[] = "com.brantel.kov.vm.modules.log_level.set_spec";
-    static constexpr const char nativeName[] =
-        "::Com::Brantel::Kov::Vm::Modules::LogLevelSvc::SetSpec";
+    static constexpr char typeName[] = "com.brantel.kov.vm.modules.log_level.set_spec";
+    static constexpr char nativeName[] = "::Com::Brantel::Kov::Vm::Modules::LogLevelSvc::SetSpec";
 
     Level level;
 
     struct AdapterHelper {
       static constexpr ::Tarn::Data::SortedNames<1> sortedNames{{"level"}};
-      template <class Helper>
-      static void AddFields(Helper& h) {
+      template <class Helper> static constexpr void AddFields(Helper& h) {
         h.AddField("level", &SetSpec::level);
       }
     };
   };
 
-  struct SetMethod : ::Tarn::Provider::MethodBase<SetMethod> {
+  struct SetMethod : MethodOf<SetMethod, ::Tarn::Void> {
     struct Input : ::Tarn::Data::BaseNative {
-      static constexpr const char nativeName[] =
+      static constexpr char nativeName[] =
           "::Com::Brantel::Kov::Vm::Modules::LogLevelSvc::SetMethod::Input";
-      static constexpr const char operationName[] =
-          "::Com::Brantel::Kov::Vm::Modules::LogLevelSvc::Set";
+      static constexpr char operationName[] = "::Com::Brantel::Kov::Vm::Modules::LogLevelSvc::Set";
 
       std::string vm;
       std::string module;
@@ -96,8 +60,7 @@ class KOV_EXPORT LogLevelSvc {
 
       struct AdapterHelper {
         static constexpr ::Tarn::Data::SortedNames<3> sortedNames{{"module", "spec", "vm"}};
-        template <class Helper>
-        static void AddFields(Helper& h) {
+        template <class Helper> static constexpr void AddFields(Helper& h) {
           h.AddField("vm", &Input::vm);
           h.AddField("module", &Input::module);
           h.AddField("spec", &Input::spec);
@@ -105,26 +68,19 @@ class KOV_EXPORT LogLevelSvc {
       };
     };
 
-    using Interface = AsyncServiceInterface;
-    using Output = ::Tarn::Void;
-    using ResultCbType = ::Tarn::AsyncResult<Output, ::Tarn::AsyncResultTerminateCbPolicy>;
     using Fields = ::Tarn::Provider::Fields<&Input::vm, &Input::module, &Input::spec>;
-    using Errors =
-        ::Tarn::Provider::ErrorList<::Com::Brantel::Tarn::Std::Errors::Error,
-                                    ::Com::Brantel::Tarn::Std::Errors::InvalidArgument,
-                                    ::Com::Brantel::Tarn::Std::Errors::NotFound,
-                                    ::Com::Brantel::Tarn::Std::Errors::NotAllowedInCurrentState,
-                                    ::Com::Brantel::Tarn::Std::Errors::Unauthorized>;
-    static constexpr const char wireName[] = "set";
+    using Errors = ::Tarn::Provider::ErrorList<
+        StdErrors::Error, StdErrors::InvalidArgument, StdErrors::NotFound,
+        StdErrors::NotAllowedInCurrentState, StdErrors::Unauthorized>;
+    static constexpr char wireName[] = "set";
     static constexpr auto resourceField = &Input::vm;
-    static constexpr const char resourceType[] = "com.brantel.kov.vm.VirtualMachine";
   };
 
-  struct DeleteMethod : ::Tarn::Provider::MethodBase<DeleteMethod> {
+  struct DeleteMethod : MethodOf<DeleteMethod, ::Tarn::Void> {
     struct Input : ::Tarn::Data::BaseNative {
-      static constexpr const char nativeName[] =
+      static constexpr char nativeName[] =
           "::Com::Brantel::Kov::Vm::Modules::LogLevelSvc::DeleteMethod::Input";
-      static constexpr const char operationName[] =
+      static constexpr char operationName[] =
           "::Com::Brantel::Kov::Vm::Modules::LogLevelSvc::Delete";
 
       std::string vm;
@@ -132,44 +88,38 @@ class KOV_EXPORT LogLevelSvc {
 
       struct AdapterHelper {
         static constexpr ::Tarn::Data::SortedNames<2> sortedNames{{"module", "vm"}};
-        template <class Helper>
-        static void AddFields(Helper& h) {
+        template <class Helper> static constexpr void AddFields(Helper& h) {
           h.AddField("vm", &Input::vm);
           h.AddField("module", &Input::module);
         }
       };
     };
 
-    using Interface = AsyncServiceInterface;
-    using Output = ::Tarn::Void;
-    using ResultCbType = ::Tarn::AsyncResult<Output, ::Tarn::AsyncResultTerminateCbPolicy>;
     using Fields = ::Tarn::Provider::Fields<&Input::vm, &Input::module>;
-    using Errors =
-        ::Tarn::Provider::ErrorList<::Com::Brantel::Tarn::Std::Errors::Error,
-                                    ::Com::Brantel::Tarn::Std::Errors::InvalidArgument,
-                                    ::Com::Brantel::Tarn::Std::Errors::NotFound,
-                                    ::Com::Brantel::Tarn::Std::Errors::NotAllowedInCurrentState,
-                                    ::Com::Brantel::Tarn::Std::Errors::Unauthorized>;
-    static constexpr const char wireName[] = "delete";
+    using Errors = ::Tarn::Provider::ErrorList<
+        StdErrors::Error, StdErrors::InvalidArgument, StdErrors::NotFound,
+        StdErrors::NotAllowedInCurrentState, StdErrors::Unauthorized>;
+    static constexpr char wireName[] = "delete";
     static constexpr auto resourceField = &Input::vm;
-    static constexpr const char resourceType[] = "com.brantel.kov.vm.VirtualMachine";
   };
 
   class KOV_EXPORT AsyncServiceInterface {
-   public:
-    static constexpr const char typeName[] = "com.brantel.kov.vm.modules.log_level";
-    virtual void Set(const std::string& vm, const std::string& module,
-                     const std::shared_ptr<const SetSpec>& spec,
-                     const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
-                     const SetMethod::ResultCbType& result) = 0;
-    virtual void Delete(const std::string& vm, const std::string& module,
-                        const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
-                        const DeleteMethod::ResultCbType& result) = 0;
+     public:
+    static constexpr char typeName[] = "com.brantel.kov.vm.modules.log_level";
+    virtual void Set(
+        const std::string& vm, const std::string& module,
+        const std::shared_ptr<const SetSpec>& spec,
+        const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
+        const SetMethod::ResultCbType& result) = 0;
+    virtual void Delete(
+        const std::string& vm, const std::string& module,
+        const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
+        const DeleteMethod::ResultCbType& result) = 0;
     virtual ~AsyncServiceInterface();
   };
 
   class KOV_EXPORT AsyncServiceBinderHelper : public ::Tarn::Provider::BinderHelperBase {
-   public:
+     public:
     using SetMethodBuilder = ::Tarn::Provider::MethodBuilder<SetMethod, AsyncServiceInterface>;
     using DeleteMethodBuilder =
         ::Tarn::Provider::MethodBuilder<DeleteMethod, AsyncServiceInterface>;
@@ -178,34 +128,26 @@ class KOV_EXPORT LogLevelSvc {
         const std::shared_ptr<::Tarn::L10n::Localizer>& localizer);
   };
 
-  class KOV_EXPORT AsyncServiceBinder {
-   public:
-    static std::shared_ptr<::Tarn::Provider::AsyncApiInterface> BindImplementation(
-        const std::shared_ptr<AsyncServiceInterface>& implementation);
-    static std::shared_ptr<::Tarn::Provider::AsyncApiInterface> BindImplementation(
-        const std::shared_ptr<AsyncServiceInterface>& implementation,
-        const std::shared_ptr<::Tarn::L10n::Localizer>& localizer);
-  };
+  using AsyncServiceBinder =
+      ::Tarn::Provider::Binder<AsyncServiceBinderHelper, AsyncServiceInterface>;
 
   class KOV_EXPORT AsyncServiceStub : public AsyncServiceInterface {
-   public:
+     public:
     explicit AsyncServiceStub(std::shared_ptr<::Tarn::Stub::AsyncApiStub> apiStub)
         : apiStub_(std::move(apiStub)) {}
-    void Set(const std::string& vm, const std::string& module,
-             const std::shared_ptr<const SetSpec>& spec,
-             const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
-             const SetMethod::ResultCbType& result) override;
-    void Delete(const std::string& vm, const std::string& module,
-                const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
-                const DeleteMethod::ResultCbType& result) override;
+    void Set(
+        const std::string& vm, const std::string& module,
+        const std::shared_ptr<const SetSpec>& spec,
+        const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
+        const SetMethod::ResultCbType& result) override;
+    void Delete(
+        const std::string& vm, const std::string& module,
+        const std::shared_ptr<::Tarn::Core::AsyncActivation>& activation,
+        const DeleteMethod::ResultCbType& result) override;
 
    private:
     std::shared_ptr<::Tarn::Stub::AsyncApiStub> apiStub_;
   };
 };
 
-}  // namespace Modules
-}  // namespace Vm
-}  // namespace Kov
-}  // namespace Brantel
-}  // namespace Com
+}  // namespace Com::Brantel::Kov::Vm::Modules

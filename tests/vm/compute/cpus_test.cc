@@ -15,6 +15,7 @@
 #include "runtime/local_provider.h"
 #include "runtime/operation_input.h"
 #include "runtime/std_errors.h"
+#include "tests/binding/cpus_test_util.h"
 #include "tests/vm/service_test_util.h"
 
 namespace {
@@ -30,6 +31,7 @@ using Tarn::Data::DataValuePtr;
 using Tarn::Data::ErrorValuePtr;
 using Tarn::Stub::AsyncApiStub;
 using namespace ServiceTest;  // NOLINT(build/namespaces)
+using KovTest::Seen;
 namespace Errors = ::Com::Brantel::Tarn::Std::Errors;
 
 using GetResult = CpusSvc::GetMethod::ResultCbType;
@@ -77,14 +79,6 @@ class HostCpus : public CpusSvc::AsyncServiceInterface {
   std::vector<Call> updates;
 };
 
-// Every callback a client received, in order.
-template <class R>
-struct Seen {
-  boost::optional<R> result;
-  ErrorValuePtr error;
-  Progress progress;
-};
-
 bool NamesInArguments(const ErrorValuePtr& error, const std::string& text) {
   for (auto& m : error ? error->Messages() : MessageList{}) {
     for (auto& a : m.args) {
@@ -100,7 +94,7 @@ std::shared_ptr<CpusSvc::UpdateSpec> Spec(const Fields& unknown = {}) {
   return spec;
 }
 
-class CpusEndToEnd : public ::testing::Test {
+class CpusEndToEnd : public ::testing::Test, protected KovTest::CpusCaller {
  protected:
   CpusEndToEnd() {
     MessageList messages;
@@ -109,18 +103,6 @@ class CpusEndToEnd : public ::testing::Test {
     EXPECT_TRUE(messages.empty());
   }
 
-  GetResult CatchGet() {
-    return GetResult(
-        [this](const boost::optional<InfoPtr>& r, const ErrorValuePtr& e, const Progress& p) {
-          gets.push_back({r, e, p});
-        });
-  }
-  UpdateResult CatchUpdate() {
-    return UpdateResult(
-        [this](const boost::optional<Void>& r, const ErrorValuePtr& e, const Progress& p) {
-          updates.push_back({r, e, p});
-        });
-  }
   // Sends a hand-built "get" input value the way the stub sends its own, and delivers the answer
   // through the stub's result wrapper to the "get" caller.
   void SendGetValue(const DataValuePtr& input,
@@ -148,8 +130,6 @@ class CpusEndToEnd : public ::testing::Test {
   std::shared_ptr<LocalProvider> provider = LocalProvider::GetInstance();
   std::shared_ptr<AsyncApiStub> apiStub = AsyncApiStub::GetInstance(provider);
   CpusSvc::AsyncServiceStub stub{apiStub};
-  std::vector<Seen<InfoPtr>> gets;
-  std::vector<Seen<Void>> updates;
 };
 
 TEST_F(CpusEndToEnd, RecordAnswerArrivesAsTheRecord) {

@@ -150,12 +150,7 @@ TEST_F(MemoryService, RefusedInputs) {
 TEST_F(MemoryService, GetAnswers) {
   auto carrying = std::make_shared<MemorySvc::Properties>();
   carrying->unknownFields = Unknown({{"reserved", Int(512)}});
-  struct Case {
-    const char* name;
-    PropertiesPtr properties;
-    Tarn::Data::DataValuePtr expected;  // null: the internal server error
-  };
-  const std::vector<Case> cases = {
+  const std::vector<GetAnswerCase<PropertiesPtr>> cases = {
       {"both fields", MakeProperties(4096, true),
        Struct(kProperties, {{"hot_add_enabled", Bool(true)}, {"size", Int(4096)}})},
       // Unknown fields the record carries travel with it.
@@ -164,17 +159,7 @@ TEST_F(MemoryService, GetAnswers) {
               {{"hot_add_enabled", Bool(false)}, {"reserved", Int(512)}, {"size", Int(0)}})},
       {"no record", nullptr, nullptr},
   };
-  for (auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    impl->properties = c.properties;
-    auto answer = Invoke(*iface, "get", VmInput());
-    if (!c.expected) {
-      EXPECT_EQ(answer.errorName(), StdError("internal_server_error"));
-      continue;
-    }
-    ASSERT_TRUE(answer.succeeded()) << answer.errorName();
-    EXPECT_EQ(Text(answer.output()), Text(c.expected));
-  }
+  ExpectGetAnswers(*iface, cases, [&](const PropertiesPtr& record) { impl->properties = record; });
 }
 
 TEST_F(MemoryService, ThroughTheStub) {

@@ -60,11 +60,11 @@ TEST(ScsiHbaType, ATypeOfItsOwn) {
   ExpectEnum<HbaType>(
       "com.brantel.kov.vm.device.scsi_controller.hba_type",
       {{HbaType::LSILOGIC, "LSILOGIC"}, {HbaType::LSISAS, "LSISAS"}, {HbaType::ZSCSI, "ZSCSI"}},
-      {"AHCI", "BUSLOGIC", "zscsi"});
+      {"AHCI", "ZUBSCSI", "zscsi"});
 }
 
 TEST_F(ScsiTest, AddRecordsTheMachineFromVmId) {
-  for (const char* hba : {"ZSCSI", "LSISAS", "LSILOGIC", "PVSCSI"}) {
+  for (const char* hba : {"ZSCSI", "LSISAS", "LSILOGIC", "ZUBSCSI"}) {
     SCOPED_TRACE(hba);
     auto answer = ExpectAnswered(*iface, *impl, "add", AddInput(hba), {MachineResource("vm-8")});
     EXPECT_EQ(answer.output()->GetType(), Tarn::Data::DataType::VOID);
@@ -97,9 +97,9 @@ TEST_F(ScsiTest, EndToEndAnswerAndFailure) {
 
   impl->failure = Errors::AlreadyExists::Create();
   added = Call<Tarn::Void>(
-      [&](auto cb) { stub->Add("vm-3", Tarn::EnumFromText<HbaType>("BUSLOGIC"), 7, nullptr, cb); });
+      [&](auto cb) { stub->Add("vm-3", Tarn::EnumFromText<HbaType>("ZUBSCSI"), 7, nullptr, cb); });
   EXPECT_EQ(added.errorName(), StdError("already_exists"));
-  EXPECT_EQ(Tarn::EnumToText(impl->lastHba), "BUSLOGIC");
+  EXPECT_EQ(Tarn::EnumToText(impl->lastHba), "ZUBSCSI");
   // An error "add" does not list becomes the internal server error.
   impl->failure = Errors::ResourceBusy::Create();
   EXPECT_EQ(Invoke(*iface, "add", AddInput("ZSCSI")).errorName(),

@@ -57,7 +57,7 @@ using LogLevelService = ServiceFixture<LogLevelSvc, HostLogLevel>;
 
 std::shared_ptr<Tarn::Data::StructValue> SetInput(const std::string& level) {
   return Input({{"vm", Str("vm-1")},
-                {"module", Str("vmx")},
+                {"module", Str("monitor")},
                 {"spec", Struct(kSetSpec, {{"level", Str(level)}})}});
 }
 
@@ -130,12 +130,12 @@ TEST_F(LogLevelService, SetPassesTheLevelOnUnknownTextsIncluded) {
     ASSERT_TRUE(Tarn::Data::NativeToValueAdapter::Adapt(&impl->lastSpec, &value, messages));
     EXPECT_EQ(*Field(value, "level"), *Str(c.text));
   }
-  EXPECT_EQ(impl->lastModule, "vmx");
+  EXPECT_EQ(impl->lastModule, "monitor");
 }
 
 TEST_F(LogLevelService, BothOperationsRecordTheMachineOnly) {
   ExpectAnswered(*iface, *impl, "set", SetInput("BRT_LOG_INFO"), {MachineResource("vm-1")});
-  EXPECT_EQ(impl->lastModule, "vmx");
+  EXPECT_EQ(impl->lastModule, "monitor");
   ExpectAnswered(*iface, *impl, "delete", Input({{"vm", Str("vm-2")}, {"module", Str("mks")}}),
                  {MachineResource("vm-2")});
   EXPECT_EQ(impl->lastModule, "mks");
@@ -146,24 +146,24 @@ TEST_F(LogLevelService, RefusedInputs) {
   ExpectRefusals(*iface, kNative,
                  {
                      {"set without module", "set", VmInput({{"spec", info}})},
-                     {"set without spec", "set", VmInput({{"module", Str("vmx")}})},
+                     {"set without spec", "set", VmInput({{"module", Str("monitor")}})},
                      {"spec without level", "set",
-                      VmInput({{"module", Str("vmx")}, {"spec", Struct(kSetSpec, {})}})},
+                      VmInput({{"module", Str("monitor")}, {"spec", Struct(kSetSpec, {})}})},
                      {"spec with an extra field",
                       "set",
                       Input({{"vm", Str("vm-1")},
-                             {"module", Str("vmx")},
+                             {"module", Str("monitor")},
                              {"spec", Struct(kSetSpec, {{"level", Str("BRT_LOG_INFO")},
                                                         {"sticky", Bool(true)}})}}),
                       {"Set", "SetSpec", "sticky"}},
                      {"set with an extra field",
                       "set",
-                      VmInput({{"module", Str("vmx")}, {"spec", info}, {"x", Int(1)}}),
+                      VmInput({{"module", Str("monitor")}, {"spec", info}, {"x", Int(1)}}),
                       {"Set", "SetMethod::Input", "x"}},
                      {"delete without module", "delete", VmInput()},
                      {"delete with an extra field",
                       "delete",
-                      VmInput({{"module", Str("vmx")}, {"x", Int(1)}}),
+                      VmInput({{"module", Str("monitor")}, {"x", Int(1)}}),
                       {"Delete", "DeleteMethod::Input", "x"}},
                  });
   EXPECT_TRUE(impl->calls.empty());
@@ -189,14 +189,14 @@ TEST_F(LogLevelService, ClientSetWithoutSpecFailsBeforeTheRuntime) {
   auto target = CannedTarget::Answering(Tarn::Data::VoidValue::GetInstance());
   auto client = StubOn<LogLevelSvc>(target);
   ExpectNullRecordRefused(
-      Call<Void>([&](auto cb) { client.Set("vm-1", "vmx", nullptr, nullptr, cb); }), kSetSpec);
+      Call<Void>([&](auto cb) { client.Set("vm-1", "monitor", nullptr, nullptr, cb); }), kSetSpec);
   EXPECT_EQ(target->calls, 0);
 
-  Call<Void>([&](auto cb) { client.Delete("vm-1", "vmx", nullptr, cb); });
+  Call<Void>([&](auto cb) { client.Delete("vm-1", "monitor", nullptr, cb); });
   EXPECT_EQ(target->calls, 1);
   EXPECT_EQ(target->interfaceName, "com.brantel.kov.vm.modules.log_level");
   EXPECT_EQ(target->methodName, "delete");
-  EXPECT_EQ(*target->lastInput, *VmInput({{"module", Str("vmx")}}));
+  EXPECT_EQ(*target->lastInput, *VmInput({{"module", Str("monitor")}}));
 }
 
 }  // namespace
