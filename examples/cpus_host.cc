@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
   if (argc > 1) options.address = argv[1];
   if (argc > 2) {
     // An operator may call everything; a reader only what the service marks as reading.
-    options.tokens = {{Tarn::Remote::TokenDigest(argv[2]), Tarn::Remote::Role::kOperator}};
+    options.tokens = {
+        {Tarn::Remote::TokenDigest(argv[2]), Tarn::Remote::Role::kOperator, "client"}};
     options.readsOnly = Tarn::Remote::ReadsOnlyOf(provider);
   }
   auto server = Tarn::Remote::Server::Start(provider, options, messages);

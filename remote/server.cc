@@ -5,6 +5,8 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <fstream>
@@ -102,6 +104,10 @@ class CallState : public std::enable_shared_from_this<CallState> {
         call_(std::move(call)),
         requestId_(requestId) {}
 
+  // What the call record tells: set before the call is served.
+  CallRecord record;
+  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+
   void Bind(ServedCall* reactor) { reactor_ = reactor; }
   const std::string& call() const { return call_; }
 
@@ -128,6 +134,7 @@ class CallState : public std::enable_shared_from_this<CallState> {
   std::deque<v1::Reply> queue_;
   v1::Reply current_;
   bool answered_ = false;
+  std::atomic<bool> recorded_{false};
   bool writing_ = false;
   bool finished_ = false;
   bool cancelled_ = false;
@@ -159,6 +166,15 @@ class ServedCall final : public grpc::ServerWriteReactor<v1::Reply> {
 };
 
 void CallState::Answer(const Core::MethodResultPtr& result, const Progress& progress) {
+  if (result && !recorded_.exchange(true)) {
+    std::shared_ptr<ServerCore> core = core_.lock();
+    if (core && core->options.onCallDone) {
+      record.error = result->error() ? result->error()->name() : std::string();
+      record.duration = std::chrono::duration_cast<std::chrono::microseconds>(
+          std::chrono::steady_clock::now() - started);
+      core->options.onCallDone(record);
+    }
+  }
   v1::Reply reply;
   reply.set_request_id(requestId_);
   reply.mutable_progress()->set_start(progress.start);
@@ -249,6 +265,9 @@ ServedCall::ServedCall(std::shared_ptr<ServerCore> core, grpc::CallbackServerCon
     : core_(std::move(core)) {
   state_ = std::make_shared<CallState>(core_, request.interface() + "/" + request.method(),
                                        request.request_id());
+  state_->record.peer = context->peer();
+  state_->record.interfaceName = request.interface();
+  state_->record.method = request.method();
   state_->Bind(this);
   Serve(context, request);
 }
@@ -295,6 +314,7 @@ void ServedCall::Serve(grpc::CallbackServerContext* context, const v1::Call& req
       return state_->Fail(Errors::Unauthenticated::Create({MakeMessage(
           "kov.remote.token.unknown", "The token of the call {} is not known.", call)}));
     }
+    state_->record.tokenName = match->name;
     if (match->role == Role::kReader &&
         !(core.options.readsOnly &&
           core.options.readsOnly(request.interface(), request.method()))) {

@@ -35,6 +35,17 @@ enum class Role {
 struct TokenEntry {
   Sha256Digest digest;
   Role role;
+  std::string name;  // who holds the token, as a call log shows it
+};
+
+// What the server reports of one call when its final answer is ready to go out.
+struct CallRecord {
+  std::string peer;       // the client's address as gRPC gives it ("ipv4:127.0.0.1:50432")
+  std::string tokenName;  // the name of the call's token entry; empty without tokens
+  std::string interfaceName;
+  std::string method;
+  std::string error;                      // the name of the error answered; empty for a success
+  std::chrono::microseconds duration{0};  // from the call's arrival to its final answer
 };
 
 // Whether an operation only reads, by interface and method name.
@@ -60,6 +71,9 @@ struct ServerOptions {
   std::size_t maxMessageSize = 16u << 20;
   // Calls served at once; a call beyond it is answered "service_unavailable" at once.
   std::size_t maxConcurrentCalls = 1000;
+  // Called once per call, refused ones included, on the thread that answered it, before the
+  // final answer is sent. It must not block for long; may be unset.
+  std::function<void(const CallRecord&)> onCallDone;
 };
 
 class KOV_EXPORT Server {

@@ -54,8 +54,8 @@ TEST(RemoteSecurityTest, TokensAndRolesDecideBeforeTheImplementation) {
                                       std::make_shared<CountingMethod>("update", false, calls)}),
                                  messages));
   ServerOptions options;
-  options.tokens = {{TokenDigest("reader-token-3"), Role::kReader},
-                    {TokenDigest("operator-token-7"), Role::kOperator}};
+  options.tokens = {{TokenDigest("reader-token-3"), Role::kReader, "reader"},
+                    {TokenDigest("operator-token-7"), Role::kOperator, "operator"}};
   options.readsOnly = ReadsOnlyOf(provider);
   auto server = StartServer(provider, options);
 

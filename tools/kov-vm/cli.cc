@@ -19,6 +19,7 @@
 #include "runtime/local_provider.h"
 #include "runtime/stub.h"
 #include "tools/kov-vm/demo.h"
+#include "tools/kov-vm/remote_host.h"
 #include "tools/sim/catalog.h"
 #include "tools/sim/json_value.h"
 #include "tools/sim/shapes.h"
@@ -33,9 +34,10 @@ using Sim::Catalog;
 namespace {
 
 const char kUsage[] =
-    "usage: kov-vm [--state FILE] COMMAND [ARGUMENTS]\n"
+    "usage: kov-vm [--state FILE | --host ADDR ...] COMMAND [ARGUMENTS]\n"
     "\n"
-    "A client of the virtual-machine API, talking to an embedded simulator of the host.\n"
+    "A client of the virtual-machine API, talking to an embedded simulator of the host, or to\n"
+    "a host on the network with --host.\n"
     "\n"
     "commands:\n"
     "  list                           the services, their short names and operations\n"
@@ -44,13 +46,28 @@ const char kUsage[] =
     "                                 as JSON; JSON is inline text, @FILE to read a file, or -\n"
     "                                 to read standard input; without it the input is {}\n"
     "  demo                           a guided tour through every operation (fresh lab)\n"
+    "  serve                          host the simulator on the network until SIGINT/SIGTERM\n"
+    "  token new --name NAME --role reader|operator\n"
+    "                                 a fresh token and its entry for a tokens file\n"
     "  version                        the library version\n"
     "  help                           this text\n"
     "\n"
     "options:\n"
-    "  --state FILE  call: load the simulator's lab from FILE first (a missing FILE starts an\n"
-    "                empty lab) and save it back after a successful call that changed it;\n"
+    "  --state FILE  call, serve: load the simulator's lab from FILE first (a missing FILE\n"
+    "                starts an empty lab) and save it back after a call that changed it;\n"
     "                commands sharing FILE run one after another (list and describe ignore it)\n"
+    "  --host ADDR   call, demo: send the calls to the host serving at ADDR (host:port)\n"
+    "  --tls-ca F    with --host: use TLS, trusting the certificates in the PEM file F\n"
+    "  --token T     with --host: the bearer token (default: $KOV_VM_TOKEN)\n"
+    "  --timeout S   with --host: seconds a call may take (default 30)\n"
+    "\n"
+    "serve options:\n"
+    "  --listen ADDR          where to listen (default 127.0.0.1:7443; port 0: any free port)\n"
+    "  --tokens FILE          accept only calls with a token listed in FILE (lines of\n"
+    "                         NAME ROLE SHA256-HEX); needed to listen beyond loopback\n"
+    "  --tls-cert F --tls-key F   TLS with this certificate chain and key (PEM)\n"
+    "  --max-calls N          calls served at once (default 1000)\n"
+    "  --quiet                no log line per call on standard error\n"
     "\n"
     "SERVICE is a service id (com.brantel.kov.vm.compute.cpus), the id without\n"
     "\"com.brantel.kov.vm.\" (compute.cpus), or its short name (cpus).\n"
@@ -59,14 +76,22 @@ const char kUsage[] =
     "\n"
     "exit status: 0 success; 1 the operation answered with an error; 2 bad command line or\n"
     "input (nothing was called); 3 the state file was refused or could not be saved; 4 the\n"
-    "answer could not be written to standard output (the state file was not changed).\n";
+    "answer could not be written to standard output (the state file was not changed); 5 the\n"
+    "host could not be reached (refused, TLS failure, deadline).\n";
 
 struct Options {
   bool help = false;
   bool hasState = false;
   std::string statePath;
+  OptionMap named;  // every option given, "state" too, by name without the dashes
   std::vector<std::string> positional;
 };
+
+// The options that take a value, and those that do not.
+const char* const kValueOptions[] = {"state",   "host",      "tls-ca",   "token",
+                                     "timeout", "listen",    "tls-cert", "tls-key",
+                                     "tokens",  "max-calls", "name",     "role"};
+const char* const kFlagOptions[] = {"quiet"};
 
 int Usage(std::ostream& err, const std::string& problem) {
   err << "kov-vm: " << problem << "\n\n" << kUsage;
@@ -94,33 +119,57 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
     const std::string& a = args[i];
     if (a == "-h" || a == "--help") {
       options.help = true;
-    } else if (a == "--state" || a.compare(0, 8, "--state=") == 0) {
-      if (options.hasState) {
-        problem = "--state is given twice";
-        return false;
-      }
-      if (a == "--state") {
-        if (i + 1 >= args.size()) {
-          problem = "--state needs a file name";
-          return false;
-        }
-        options.statePath = args[++i];
-      } else {
-        options.statePath = a.substr(8);
-      }
-      if (options.statePath.empty()) {
-        problem = "--state needs a file name";
-        return false;
-      }
-      options.hasState = true;
-    } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
-      problem = "unknown option " + a;
-      return false;
-    } else {
-      options.positional.push_back(a);
+      continue;
     }
+    if (a.size() <= 2 || a[0] != '-' || a[1] != '-') {
+      options.positional.push_back(a);
+      continue;
+    }
+    const std::size_t equals = a.find('=');
+    const std::string name =
+        a.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+    bool takesValue = false, known = false;
+    for (const char* o : kValueOptions) takesValue = takesValue || name == o;
+    for (const char* o : kFlagOptions) known = known || name == o;
+    if (!takesValue && !known) {
+      problem = "unknown option " + Sim::Cut(a);
+      return false;
+    }
+    if (options.named.count(name)) {
+      problem = "--" + name + " is given twice";
+      return false;
+    }
+    std::string value;
+    if (!takesValue) {
+      if (equals != std::string::npos) {
+        problem = "--" + name + " takes no value";
+        return false;
+      }
+    } else if (equals != std::string::npos) {
+      value = a.substr(equals + 1);
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
+    }
+    if (takesValue && value.empty()) {
+      problem = "--" + name + (name == "state" ? " needs a file name" : " needs a value");
+      return false;
+    }
+    options.named[name] = value;
   }
+  auto state = options.named.find("state");
+  options.hasState = state != options.named.end();
+  if (options.hasState) options.statePath = state->second;
   return true;
+}
+
+// The first option given that `command` does not take, or "".
+std::string Foreign(const Options& options, std::initializer_list<const char*> allowed) {
+  for (auto& named : options.named) {
+    bool ok = false;
+    for (const char* a : allowed) ok = ok || named.first == a;
+    if (!ok) return "--" + named.first;
+  }
+  return "";
 }
 
 // Everything a command works with: the lab, the simulator bound into a local provider, and the
@@ -223,8 +272,38 @@ bool ReadInput(const std::vector<std::string>& positional, std::istream& in, std
   return true;
 }
 
-int Call(Host& host, const Options& options, std::istream& in, std::ostream& out,
-         std::ostream& err) {
+// Calls an operation and waits for its final answer; null when none came within `seconds`.
+Tarn::Core::MethodResultPtr InvokeAndWait(
+    const std::shared_ptr<Tarn::Core::InvocationTarget>& target, const std::string& serviceId,
+    const std::string& method, const Tarn::Data::DataValuePtr& input, int seconds) {
+  auto promise = std::make_shared<std::promise<Tarn::Core::MethodResultPtr>>();
+  auto future = promise->get_future();
+  auto answered = std::make_shared<std::once_flag>();
+  auto stub = Tarn::Stub::AsyncApiStub::GetInstance(target);
+  stub->Invoke(Tarn::Core::MethodIdentifier::GetInstance(
+                   Tarn::Core::InterfaceIdentifier::GetInstance(serviceId), method),
+               input, nullptr,
+               Tarn::Core::AsyncApiResultCb(
+                   [promise, answered](const Tarn::Core::MethodResultPtr& result,
+                                       const Tarn::Progress& progress,
+                                       Tarn::Core::AsyncApiResultCb::Continuation&&) {
+                     if (!result || !progress.IsFinal()) return;  // a progress report
+                     std::call_once(*answered, [&] { promise->set_value(result); });
+                   }));
+  if (future.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) return nullptr;
+  return future.get();
+}
+
+// The host could not be reached: the cause on one line, no usage.
+int NotReached(std::ostream& err, const Tarn::Data::ErrorValue& error) {
+  err << "kov-vm: could not reach the host:";
+  for (auto& m : error.Messages()) err << " " << m.defaultMessage;
+  err << "\n";
+  return kExitUnreachable;
+}
+
+int Call(Host& host, const Options& options, std::istream& in, std::ostream& out, std::ostream& err,
+         const std::shared_ptr<Tarn::Core::InvocationTarget>& remote) {
   const auto& positional = options.positional;
   if (positional.size() < 2) return Usage(err, "call needs SERVICE.OPERATION");
   if (positional.size() > 3) {
@@ -256,25 +335,17 @@ int Call(Host& host, const Options& options, std::istream& in, std::ostream& out
     return kExitUsage;
   }
 
-  auto promise = std::make_shared<std::promise<Tarn::Core::MethodResultPtr>>();
-  auto future = promise->get_future();
-  auto answered = std::make_shared<std::once_flag>();
-  auto stub = Tarn::Stub::AsyncApiStub::GetInstance(host.provider);
-  stub->Invoke(Tarn::Core::MethodIdentifier::GetInstance(
-                   Tarn::Core::InterfaceIdentifier::GetInstance(service->id), method->methodName()),
-               input, nullptr,
-               Tarn::Core::AsyncApiResultCb(
-                   [promise, answered](const Tarn::Core::MethodResultPtr& result,
-                                       const Tarn::Progress& progress,
-                                       Tarn::Core::AsyncApiResultCb::Continuation&&) {
-                     if (!result || !progress.IsFinal()) return;  // a progress report
-                     std::call_once(*answered, [&] { promise->set_value(result); });
-                   }));
-  if (future.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+  int timeout = 30;
+  TimeoutOf(options.named, timeout, problem);
+  auto result = InvokeAndWait(remote ? remote : host.provider, service->id, method->methodName(),
+                              input, timeout + (remote ? 5 : 0));
+  if (!result) {
     err << "kov-vm: " << name << " gave no answer\n";
     return kExitFailed;
   }
-  auto result = future.get();
+  if (result->error() && remote && Unreachable(*result->error())) {
+    return NotReached(err, *result->error());
+  }
   if (result->error()) {
     PrintError(err, name, *result->error());
     return kExitFailed;
@@ -328,15 +399,70 @@ int RunKovVm(const std::vector<std::string>& args, std::istream& in, std::ostrea
     out << KovVmBindingsVersion() << "\n";
     return Answered(out, err, kExitOk);
   }
+  if (command == "serve") {
+    if (options.positional.size() != 1) return Usage(err, "serve takes no arguments");
+    const std::string foreign = Foreign(
+        options, {"state", "listen", "tls-cert", "tls-key", "tokens", "max-calls", "quiet"});
+    if (!foreign.empty()) return Usage(err, foreign + " is not an option of serve");
+    return RunServe(options.named, out, err);
+  }
+  if (command == "token") {
+    if (options.positional.size() != 2 || options.positional[1] != "new") {
+      return Usage(err, "token takes one subcommand: new");
+    }
+    const std::string foreign = Foreign(options, {"name", "role"});
+    if (!foreign.empty()) return Usage(err, foreign + " is not an option of token new");
+    return Answered(out, err, RunTokenNew(options.named, out, err));
+  }
+  if (command != "list" && command != "describe" && command != "call" && command != "demo") {
+    return Usage(err, "unknown command \"" + Sim::Cut(command) + "\"");
+  }
+  const std::string foreign = Foreign(options, {"state", "host", "tls-ca", "token", "timeout"});
+  if (!foreign.empty()) return Usage(err, foreign + " is an option of serve or token new");
+  std::shared_ptr<Tarn::Core::InvocationTarget> remote;
+  const bool hasHost = options.named.count("host") != 0;
+  for (const char* o : {"tls-ca", "token", "timeout"}) {
+    if (!hasHost && options.named.count(o))
+      return Usage(err, "--" + std::string(o) + " needs --host");
+  }
+  if (hasHost && options.hasState) {
+    return Usage(err,
+                 "--state is for the embedded host; a served host keeps its own (serve --state)");
+  }
+  int timeout = 0;
+  if (!TimeoutOf(options.named, timeout, problem)) return Usage(err, problem);
+  // list and describe work from the bindings alone, whatever the host.
+  if (hasHost && (command == "call" || command == "demo")) {
+    remote = ConnectHost(options.named, problem);
+    if (!remote) {
+      err << "kov-vm: " << problem << "\n";
+      return kExitUnreachable;
+    }
+  }
   if (command == "demo") {
     if (options.positional.size() != 1) return Usage(err, "demo takes no arguments");
     if (options.hasState) {
       return Usage(err, "demo always runs on a fresh lab of its own and takes no --state");
     }
-    return Answered(out, err, RunDemo(out).exitCode);
-  }
-  if (command != "list" && command != "describe" && command != "call") {
-    return Usage(err, "unknown command \"" + Sim::Cut(command) + "\"");
+    if (remote) {
+      // The tour is no use against a host it cannot reach: that is found out first.
+      Host local;
+      const Catalog::Service* service = nullptr;
+      Tarn::Provider::AsyncApiMethodPtr method;
+      Tarn::Data::DataValuePtr input;
+      if (!local.Start(err) ||
+          !local.catalog->FindOperation("dock.list", service, method, problem) ||
+          !Sim::JsonToValue(nlohmann::json::object(), method->inputDefinition(), input, problem,
+                            Sim::Shapes::Get().Input(service->id, method->methodName()))) {
+        err << "kov-vm: " << problem << "\n";
+        return kExitFailed;
+      }
+      auto probe = InvokeAndWait(remote, service->id, method->methodName(), input, timeout + 5);
+      if (probe && probe->error() && Unreachable(*probe->error())) {
+        return NotReached(err, *probe->error());
+      }
+    }
+    return Answered(out, err, RunDemo(out, remote).exitCode);
   }
 
   // list and describe show the services, which no lab changes: they leave the state file alone.
@@ -380,7 +506,7 @@ int RunKovVm(const std::vector<std::string>& args, std::istream& in, std::ostrea
   }
   if (!host.Start(err)) return kExitFailed;
 
-  int status = Call(host, options, in, out, err);
+  int status = Call(host, options, in, out, err, remote);
   if (status == kExitOk && options.hasState) {
     std::lock_guard<std::mutex> guard(host.lab->mutex);
     // A call that changed nothing leaves the file as it is.

@@ -17,6 +17,8 @@ enum ExitStatus : int {
   kExitUsage = 2,   // bad command line or bad input; nothing was called, nothing changed
   kExitState = 3,   // the state file was refused or could not be saved
   kExitOutput = 4,  // the answer could not be written to standard output; nothing was saved
+  kExitUnreachable =
+      5,  // the host given by --host could not be reached (or serve could not listen)
 };
 
 // Runs kov-vm with `args` (the arguments after the program name), reading input from `in`,

@@ -356,7 +356,7 @@ void Tour6Cleanup(Tour& t, PowerSvc::AsyncServiceStub& power, ZubSvc::AsyncServi
 
 }  // namespace
 
-DemoResult RunDemo(std::ostream& out) {
+DemoResult RunDemo(std::ostream& out, std::shared_ptr<Tarn::Core::InvocationTarget> host) {
   DemoResult result;
   Sim::Simulator simulator;
   auto provider = Tarn::Core::LocalProvider::GetInstance();
@@ -370,7 +370,8 @@ DemoResult RunDemo(std::ostream& out) {
       return result;
     }
   }
-  auto counter = std::make_shared<Sim::CountingTarget>(provider);
+  // The local simulator is there anyway: it tells which operations the tour must call.
+  auto counter = std::make_shared<Sim::CountingTarget>(host ? std::move(host) : provider);
   auto api = Tarn::Stub::AsyncApiStub::GetInstance(std::make_shared<TracingTarget>(counter, out));
 
   PowerSvc::AsyncServiceStub power(api);

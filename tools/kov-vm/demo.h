@@ -5,9 +5,12 @@
 #include <cstddef>
 #include <iosfwd>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "runtime/stub.h"
 
 namespace Kov {
 namespace Cli {
@@ -24,9 +27,10 @@ struct DemoResult {
   int surprises = 0;  // answers other than the tour expected
 };
 
-// Runs the tour, writing it to `out`. Exit code 0 when every operation was called and every answer
-// was the expected one, 1 otherwise.
-DemoResult RunDemo(std::ostream& out);
+// Runs the tour, writing it to `out`, on a fresh embedded simulator, or on `host` when it is given
+// (a host on the network; its lab must not hold the tour's machines). Exit code 0 when every
+// operation was called and every answer was the expected one, 1 otherwise.
+DemoResult RunDemo(std::ostream& out, std::shared_ptr<Tarn::Core::InvocationTarget> host = nullptr);
 
 }  // namespace Cli
 }  // namespace Kov

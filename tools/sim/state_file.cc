@@ -622,6 +622,43 @@ bool StateFile::CheckWritable(const std::string& realPath, std::string& error) {
   return true;
 }
 
+namespace {
+
+// A server marks the state file it keeps locked with a shared record lock on one byte far beyond
+// any content; record locks and flock locks do not interact, so the mark only tells, never blocks.
+constexpr off_t kServedMarkOffset = off_t(1) << 40;
+
+struct flock ServedMark(short type) {
+  struct flock mark;
+  std::memset(&mark, 0, sizeof mark);
+  mark.l_type = type;
+  mark.l_whence = SEEK_SET;
+  mark.l_start = kServedMarkOffset;
+  mark.l_len = 1;
+  return mark;
+}
+
+bool ServedBySomeone(int fd) {
+  struct flock probe = ServedMark(F_WRLCK);
+  return ::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+}
+
+bool SetServedMark(int fd) {
+  struct flock mark = ServedMark(F_RDLCK);
+  return ::fcntl(fd, F_OFD_SETLK, &mark) == 0;
+}
+
+}  // namespace
+
+bool StateFile::Lock::MarkServed(std::string& error) {
+  if (fd_ < 0 || !SetServedMark(fd_)) {
+    error = std::string("cannot mark the state file as served: ") + std::strerror(errno);
+    return false;
+  }
+  served_ = true;
+  return true;
+}
+
 StateFile::Lock::~Lock() {
   if (fd_ >= 0) ::close(fd_);  // closing releases the lock
 }
@@ -640,6 +677,10 @@ bool StateFile::Lock::Acquire(const std::string& realPath, std::string& error) {
     }
     if (fd_ < 0) {
       error = ErrnoText("cannot open the state file to lock it:", realPath);
+      return false;
+    }
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && !folder && ServedBySomeone(fd_)) {
+      error = realPath + " is in use by a running `kov-vm serve`; call it with --host instead";
       return false;
     }
     while (::flock(fd_, LOCK_EX) != 0) {
@@ -661,7 +702,8 @@ bool StateFile::Lock::Acquire(const std::string& realPath, std::string& error) {
   return false;
 }
 
-bool StateFile::Save(const std::string& realPath, const LabData& lab, std::string& error) {
+bool StateFile::Save(const std::string& realPath, const LabData& lab, std::string& error,
+                     Lock* keep) {
   const std::string text = ToJson(lab).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
   struct stat old;
   const bool exists = ::stat(realPath.c_str(), &old) == 0;
@@ -671,7 +713,7 @@ bool StateFile::Save(const std::string& realPath, const LabData& lab, std::strin
                 static_cast<unsigned>(random()));
   const std::string temp = DirOf(realPath) + "/" + TempPrefix(realPath) + suffix;
   // A new file gets the permissions the umask allows; a rewritten one keeps its own.
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
+  int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
   if (fd < 0) {
     error = ErrnoText("cannot create a temporary file for", realPath);
     return false;
@@ -698,15 +740,24 @@ bool StateFile::Save(const std::string& realPath, const LabData& lab, std::strin
     written += static_cast<std::size_t>(n);
   }
   if (::fsync(fd) != 0) return fail("cannot flush");
-  if (::close(fd) != 0) {
+  if (keep) {
+    // Nobody else knows the new file yet, so these cannot wait.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail("cannot lock");
+    if (keep->served_ && !SetServedMark(fd)) return fail("cannot mark");
+  } else if (::close(fd) != 0) {
     error = ErrnoText("cannot close", temp);
     ::unlink(temp.c_str());
     return false;
   }
   if (::rename(temp.c_str(), realPath.c_str()) != 0) {
     error = ErrnoText("cannot rename the new state onto", realPath);
+    if (keep) ::close(fd);
     ::unlink(temp.c_str());
     return false;
+  }
+  if (keep) {
+    if (keep->fd_ >= 0) ::close(keep->fd_);
+    keep->fd_ = fd;
   }
   // The rename is durable once the folder is flushed.
   int dir = ::open(DirOf(realPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

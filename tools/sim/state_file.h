@@ -50,10 +50,17 @@ struct StateFile {
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
     ~Lock();
+    // Waits for the lock, except while a server holds it (see MarkServed): then fails at once,
+    // since a server keeps it for as long as it runs.
     bool Acquire(const std::string& realPath, std::string& error);
+    // Marks the held lock as a server's, for the life of the lock: others' Acquire then fails at
+    // once instead of waiting. Needs the file itself locked, not its folder.
+    bool MarkServed(std::string& error);
 
    private:
+    friend struct StateFile;
     int fd_ = -1;
+    bool served_ = false;
   };
 
   // Saves a lab to a resolved path: the document goes to a temporary file ".FILE.tmp.<pid>.<n>"
@@ -62,7 +69,10 @@ struct StateFile {
   // sees either the old or the new file, never a partial one. Temporary files of this state file
   // left by killed processes are removed. The caller holds the Lock. False with `error` set when
   // anything fails; the file is then left as it was.
-  static bool Save(const std::string& realPath, const LabData& lab, std::string& error);
+  // With `keep`, the lock held there moves to the new file before it takes the old one's place,
+  // so that a lock kept for long (a server's) never lapses.
+  static bool Save(const std::string& realPath, const LabData& lab, std::string& error,
+                   Lock* keep = nullptr);
 };
 
 }  // namespace Sim
