@@ -196,6 +196,14 @@ struct TypeInfo {
   }
 };
 
+// The canonical name of T, made once and kept for the life of the process: structure values
+// built from records of T refer to it instead of copying it.
+template <class T>
+LastingName LastingTypeName() {
+  static const std::string* const name = new std::string(TypeInfo<T>::name());
+  return LastingName{*name};
+}
+
 template <class T>
 struct TypeInfo<std::shared_ptr<T>> {
   static std::string name() {
