@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libboost-dev libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev python3 pkg-config)
+  nlohmann-json3-dev python3 pkg-config protobuf-compiler libprotobuf-dev)
 
 missing=()
 for pkg in "${packages[@]}"; do
