@@ -153,7 +153,7 @@ class KOV_EXPORT BaseNative {
       if (!source) return;
       std::size_t next = 0;
       for (auto& field : source->fields()) {
-        boost::string_view name(field.first);
+        boost::string_view name(field.first.str());
         while (next < N && sortedNames[next] < name) ++next;
         if (next < N && sortedNames[next] == name) {
           ++next;

@@ -96,6 +96,7 @@ void ListBeginMethod(const NativeConstPtr& src, DataValuePtr* dst, Deque& work, 
   auto& container = *static_cast<const Container*>(src);
   auto list = ListValue::GetInstance(Kind);
   list->Reserve(container.size());
+  work.Reserve(container.size());
   for (auto& element : container) work.Push(&element, Select<Element>::fn, list->AddSlot());
   *dst = std::move(list);
 }
@@ -109,6 +110,32 @@ void SetPrimBeginMethod(const NativeConstPtr& src, DataValuePtr* dst, Deque&, Me
   *dst = std::move(list);
 }
 
+// Collects the wire names of a record's fields in the order AddFields registers them.
+struct FieldNameCollector {
+  std::vector<std::string>& names;
+  template <class R, class M>
+  void AddField(const char* name, M R::*) {
+    names.emplace_back(name);
+  }
+  template <class R, class M, class Tags, class Predicate>
+  void AddField(const char* name, M R::*member, UnionCase<Tags, Predicate>) {
+    AddField(name, member);
+  }
+};
+
+// The wire names of T's fields in registration order, made once and kept for the life of the
+// process: the structure values built from records of T refer to them instead of copying them.
+template <class T>
+const std::string* LastingFieldNames() {
+  static const std::vector<std::string>* const names = [] {
+    auto* list = new std::vector<std::string>();
+    FieldNameCollector collector{*list};
+    T::AdapterHelper::AddFields(collector);
+    return list;
+  }();
+  return names->data();
+}
+
 // Registers the fields of one record on the structure value being built. Every name is inserted
 // first; the entries are pushed only once the structure has all its fields, when its slots no
 // longer move.
@@ -118,29 +145,32 @@ class CompoundHelper;
 template <>
 class CompoundHelper<StructValue> {
  public:
-  CompoundHelper(StructValue& value, const void* record) : value_(value), record_(record) {}
+  CompoundHelper(StructValue& value, const void* record, const std::string* names)
+      : value_(value), record_(record), names_(names) {}
 
   template <class R, class M>
-  void AddField(const char* name, M R::*member) {
-    value_.FieldSlot(name);
-    fields_.push_back({name, &(static_cast<const R*>(record_)->*member), Select<M>::fn});
+  void AddField(const char*, M R::*member) {
+    const std::string& name = names_[fields_.size()];
+    value_.FieldSlot(LastingName{name});
+    fields_.push_back({&name, &(static_cast<const R*>(record_)->*member), Select<M>::fn});
   }
   template <class R, class M, class Tags, class Predicate>
   void AddField(const char* name, M R::*member, UnionCase<Tags, Predicate>) {
     AddField(name, member);
   }
   void PushFields(Deque& work) {
-    for (auto& f : fields_) work.Push(f.member, f.fn, value_.FieldSlot(f.name));
+    for (auto& f : fields_) work.Push(f.member, f.fn, value_.FieldSlot(LastingName{*f.name}));
   }
 
  private:
   struct Pending {
-    const char* name;
+    const std::string* name;
     NativeConstPtr member;
     Function fn;
   };
   StructValue& value_;
   const void* record_;
+  const std::string* names_;  // T's lasting field names, in registration order
   boost::container::small_vector<Pending, 8> fields_;
 };
 
@@ -149,7 +179,7 @@ void StructMethod(const NativeConstPtr& src, DataValuePtr* dst, Deque& work, Mes
   auto& record = *static_cast<const T*>(src);
   auto value = StructValue::GetInstance(LastingTypeName<T>());
   value->ReserveFields(T::AdapterHelper::sortedNames.size());
-  CompoundHelper<StructValue> helper(*value, &record);
+  CompoundHelper<StructValue> helper(*value, &record, LastingFieldNames<T>());
   T::AdapterHelper::AddFields(helper);
   BaseNative::AdapterHelper::AddUnknownFields(record, *value);
   helper.PushFields(work);
@@ -350,6 +380,7 @@ void ListBeginMethod(const DataValuePtr& src, NativePtr dst, Work& work, Message
   auto* values = static_cast<const ListValue*>(src.get());
   list.clear();
   list.reserve(values->elements().size());
+  work.Reserve(values->elements().size());
   for (auto& element : values->elements()) {
     list.emplace_back();
     work.Push(Borrow(element), Select<Element>::fn, &list.back());

@@ -182,7 +182,7 @@ class ValuePrinter {
           std::vector<Item> fields;
           for (auto& f : c->fields()) {
             if (!fields.empty()) fields.push_back({nullptr, ", ", nullptr, true});
-            fields.push_back({f.second.get(), nullptr, &f.first, true});
+            fields.push_back({f.second.get(), nullptr, &f.first.str(), true});
           }
           stack.insert(stack.end(), fields.rbegin(), fields.rend());
           break;
@@ -597,6 +597,12 @@ DataValuePtr* CompoundValue::FieldSlot(boost::string_view name) {
   if (it == fields_.end() || it->first != name) {
     it = fields_.emplace_hint(it, std::string(name.data(), name.size()), nullptr);
   }
+  return &it->second;
+}
+
+DataValuePtr* CompoundValue::FieldSlot(LastingName name) {
+  auto it = fields_.lower_bound(boost::string_view(name.text));
+  if (it == fields_.end() || it->first != name.text) it = fields_.emplace_hint(it, name, nullptr);
   return &it->second;
 }
 

@@ -262,14 +262,67 @@ struct LastingName {
   const std::string& text;
 };
 
+// The name of a field: a lasting text (from a generated record's name table) that it refers to,
+// or a copy of its own. Reads as a const std::string.
+class KOV_EXPORT FieldName {
+ public:
+  FieldName(std::string text) : own_(std::move(text)), text_(&own_) {}  // NOLINT: implicit
+  FieldName(const char* text) : own_(text), text_(&own_) {}             // NOLINT: implicit
+  FieldName(LastingName name) : text_(&name.text) {}                    // NOLINT: implicit
+  FieldName(const FieldName& other) : own_(other.own_), text_(other.Owns() ? &own_ : other.text_) {}
+  FieldName(FieldName&& other) noexcept
+      : own_(std::move(other.own_)), text_(other.Owns() ? &own_ : other.text_) {}
+  FieldName& operator=(const FieldName& other) {
+    if (this != &other) {
+      own_ = other.own_;
+      text_ = other.Owns() ? &own_ : other.text_;
+    }
+    return *this;
+  }
+  FieldName& operator=(FieldName&& other) noexcept {
+    if (this != &other) {
+      own_ = std::move(other.own_);
+      text_ = other.Owns() ? &own_ : other.text_;
+    }
+    return *this;
+  }
+
+  const std::string& str() const { return *text_; }
+  operator const std::string&() const { return *text_; }  // NOLINT: implicit
+  std::size_t size() const { return text_->size(); }
+  bool empty() const { return text_->empty(); }
+  const char* c_str() const { return text_->c_str(); }
+
+  friend bool operator<(const FieldName& a, const FieldName& b) { return a.str() < b.str(); }
+  friend bool operator<(const FieldName& a, boost::string_view b) { return a.str() < b; }
+  friend bool operator<(boost::string_view a, const FieldName& b) { return a < b.str(); }
+  friend bool operator<(const FieldName& a, const std::string& b) { return a.str() < b; }
+  friend bool operator<(const std::string& a, const FieldName& b) { return a < b.str(); }
+  friend bool operator<(const FieldName& a, const char* b) { return a.str() < b; }
+  friend bool operator<(const char* a, const FieldName& b) { return a < b.str(); }
+  friend bool operator==(const FieldName& a, boost::string_view b) { return a.str() == b; }
+  friend bool operator!=(const FieldName& a, boost::string_view b) { return a.str() != b; }
+  friend bool operator==(const FieldName& a, const std::string& b) { return a.str() == b; }
+  friend bool operator!=(const FieldName& a, const std::string& b) { return a.str() != b; }
+  friend bool operator==(const FieldName& a, const char* b) { return a.str() == b; }
+  friend bool operator!=(const FieldName& a, const char* b) { return a.str() != b; }
+  friend bool operator==(const FieldName& a, const FieldName& b) { return a.str() == b.str(); }
+  friend bool operator!=(const FieldName& a, const FieldName& b) { return a.str() != b.str(); }
+
+ private:
+  bool Owns() const { return text_ == &own_; }
+  std::string own_;
+  const std::string* text_;
+};
+
 // A named value with fields ordered by name: a structure, a dynamic structure or an error.
 class KOV_EXPORT CompoundValue : public DataValue {
  public:
   // Sorted by name in one block; a structure of up to four fields keeps them inside itself, so
   // that it and its fields take one allocation.
   using Fields = boost::container::flat_map<
-      std::string, DataValuePtr, std::less<>,
-      boost::container::small_vector<std::pair<std::string, DataValuePtr>, 4>>;
+      FieldName, DataValuePtr, std::less<>,
+      boost::container::small_vector<std::pair<FieldName, DataValuePtr>, 4>>;
   ~CompoundValue() override;
 
   const std::string& name() const { return *name_; }
@@ -287,6 +340,8 @@ class KOV_EXPORT CompoundValue : public DataValue {
   // Inserts (or finds) a field and returns its slot, to be filled by a builder. A slot stays
   // valid until the next field is added.
   DataValuePtr* FieldSlot(boost::string_view name);
+  // The same for a field named by a lasting text, which the field refers to instead of copying.
+  DataValuePtr* FieldSlot(LastingName name);
   void ReserveFields(std::size_t n) { fields_.reserve(n); }
 
  protected:
