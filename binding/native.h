@@ -178,7 +178,7 @@ class KOV_EXPORT BaseNative {
       if (!source) return;
       std::size_t next = 0;
       for (auto& field : source->fields()) {
-        boost::string_view name(field.first);
+        boost::string_view name(field.first.str());
         while (next < N && sortedNames[next] < name) ++next;
         if (next < N && sortedNames[next] == name) {
           ++next;
@@ -270,6 +270,14 @@ struct TypeInfo {
     return std::make_shared<T>();
   }
 };
+
+// The canonical name of T, made once and kept for the life of the process: structure values
+// built from records of T refer to it instead of copying it.
+template <class T>
+LastingName LastingTypeName() {
+  static const std::string* const name = new std::string(TypeInfo<T>::name());
+  return LastingName{*name};
+}
 
 template <class T>
 struct TypeInfo<std::shared_ptr<T>> {

@@ -16,7 +16,6 @@
 #include "binding/validator.h"
 #include "binding/value_adapter.h"
 #include "runtime/activation.h"
-#include "runtime/cache_line.h"
 #include "runtime/export.h"
 #include "runtime/method.h"
 #include "runtime/provider.h"
@@ -25,11 +24,8 @@
 namespace Tarn {
 namespace Provider {
 
-// Every invocation takes a reference to its method object; CacheLineAligned keeps those counts
-// off the lines of the fields that every invocation reads.
 class KOV_EXPORT AsyncApiMethodSignal : public AsyncApiMethod,
-                                        public std::enable_shared_from_this<AsyncApiMethodSignal>,
-                                        private CacheLineAligned {
+                                        public std::enable_shared_from_this<AsyncApiMethodSignal> {
  public:
   using Handler =
       std::function<void(const Data::DataValuePtr&, const std::shared_ptr<Core::AsyncActivation>&,

@@ -67,14 +67,9 @@ struct AsyncMethodInvoker {
     auto methodId = Core::MethodIdentifier::GetInstance(std::move(interfaceId), M::methodName());
     Data::DataValuePtr value;
     MessageList messages;
-    bool converted;
-    {
-      L10n::RequestLocalizer localizer(std::make_shared<const L10n::Localizer>(),
-                                       std::make_shared<const L10n::LocaleSpec>());
-      converted = Data::NativeToValueAdapter::Adapt(
-          &input, Data::NativeToValueAdapter::AdaptMethod<typename M::Input>::Get(&input), &value,
-          messages, localizer);
-    }
+    const bool converted = Data::NativeToValueAdapter::Adapt(
+        &input, Data::NativeToValueAdapter::AdaptMethod<typename M::Input>::Get(&input), &value,
+        messages, L10n::RequestLocalizer::Default());
     if (!converted) {
       result.error(Data::ErrorValue::Create(
           ::Com::Brantel::Tarn::Std::Errors::InvalidArgument::typeName, messages));

@@ -127,7 +127,7 @@ bool ValidateOne(const void* raw, Validator::Policy policy, MessageList& message
         continue;  // an unset optional carries nothing
       }
       messages.push_back(
-          Message<CoreTag>("tarn.data.compound.field.extra", T::nativeName, field.first, ""));
+          Message<CoreTag>("tarn.data.compound.field.extra", T::nativeName, field.first.str(), ""));
       reported = true;
     }
     if (reported) return false;

@@ -96,6 +96,7 @@ void ListBeginMethod(const NativeConstPtr& src, DataValuePtr* dst, Deque& work, 
   auto& container = *static_cast<const Container*>(src);
   auto list = ListValue::GetInstance(Kind);
   list->Reserve(container.size());
+  work.Reserve(container.size());
   for (auto& element : container) work.Push(&element, Select<Element>::fn, list->AddSlot());
   *dst = std::move(list);
 }
@@ -109,34 +110,71 @@ void SetPrimBeginMethod(const NativeConstPtr& src, DataValuePtr* dst, Deque&, Me
   *dst = std::move(list);
 }
 
-// Registers the fields of one record on the structure value being built.
+// Collects the wire names of a record's fields in the order AddFields registers them.
+struct FieldNameCollector {
+  std::vector<std::string>& names;
+  template <class R, class M>
+  void AddField(const char* name, M R::*) {
+    names.emplace_back(name);
+  }
+};
+
+// The wire names of T's fields in registration order, made once and kept for the life of the
+// process: the structure values built from records of T refer to them instead of copying them.
+template <class T>
+const std::string* LastingFieldNames() {
+  static const std::vector<std::string>* const names = [] {
+    auto* list = new std::vector<std::string>();
+    FieldNameCollector collector{*list};
+    T::AdapterHelper::AddFields(collector);
+    return list;
+  }();
+  return names->data();
+}
+
+// Registers the fields of one record on the structure value being built. Every name is inserted
+// first; the entries are pushed only once the structure has all its fields, when its slots no
+// longer move.
 template <class V>
 class CompoundHelper;
 
 template <>
 class CompoundHelper<StructValue> {
  public:
-  CompoundHelper(StructValue& value, const void* record, Deque& work)
-      : value_(value), record_(record), work_(work) {}
+  CompoundHelper(StructValue& value, const void* record, const std::string* names)
+      : value_(value), record_(record), names_(names) {}
 
   template <class R, class M>
-  void AddField(const char* name, M R::*member) {
-    work_.Push(&(static_cast<const R*>(record_)->*member), Select<M>::fn, value_.FieldSlot(name));
+  void AddField(const char*, M R::*member) {
+    const std::string& name = names_[fields_.size()];
+    value_.FieldSlot(LastingName{name});
+    fields_.push_back({&name, &(static_cast<const R*>(record_)->*member), Select<M>::fn});
+  }
+  void PushFields(Deque& work) {
+    for (auto& f : fields_) work.Push(f.member, f.fn, value_.FieldSlot(LastingName{*f.name}));
   }
 
  private:
+  struct Pending {
+    const std::string* name;
+    NativeConstPtr member;
+    Function fn;
+  };
   StructValue& value_;
   const void* record_;
-  Deque& work_;
+  const std::string* names_;  // T's lasting field names, in registration order
+  boost::container::small_vector<Pending, 8> fields_;
 };
 
 template <class T>
 void StructMethod(const NativeConstPtr& src, DataValuePtr* dst, Deque& work, MessageList&) {
   auto& record = *static_cast<const T*>(src);
-  auto value = StructValue::GetInstance(TypeInfo<T>::name());
-  CompoundHelper<StructValue> helper(*value, &record, work);
+  auto value = StructValue::GetInstance(LastingTypeName<T>());
+  value->ReserveFields(T::AdapterHelper::sortedNames.size());
+  CompoundHelper<StructValue> helper(*value, &record, LastingFieldNames<T>());
   T::AdapterHelper::AddFields(helper);
   BaseNative::AdapterHelper::AddUnknownFields(record, *value);
+  helper.PushFields(work);
   *dst = std::move(value);
 }
 
@@ -186,9 +224,8 @@ struct AdaptMethod {
 // Converts a native object into a value under a default locale. True when no error was recorded.
 template <class T>
 bool Adapt(const T* source, DataValuePtr* destination, MessageList& messages) {
-  L10n::RequestLocalizer localizer(std::make_shared<const L10n::Localizer>(),
-                                   std::make_shared<const L10n::LocaleSpec>());
-  return Adapt(source, AdaptMethod<T>::Get(source), destination, messages, localizer);
+  return Adapt(source, AdaptMethod<T>::Get(source), destination, messages,
+               L10n::RequestLocalizer::Default());
 }
 
 }  // namespace NativeToValueAdapter
@@ -217,6 +254,12 @@ inline bool Missing(const DataValuePtr& src, Work& work, MessageList& messages) 
   if (src) return false;
   InvalidType(work, messages);
   return true;
+}
+
+// A part of the value being converted, handed to the work container without taking a count: the
+// caller holds the whole value for the conversion, and immutable parents hold their parts.
+inline DataValuePtr Borrow(const DataValuePtr& part) {
+  return DataValuePtr(std::shared_ptr<void>(), part.get());
 }
 
 template <class X>
@@ -287,7 +330,7 @@ void OptionalBeginMethod(const DataValuePtr& src, NativePtr dst, Work& work,
     if (!optional.IsSet()) return;
     const DataValuePtr& held = optional.value();
     if (!held) return;
-    work.Push(held, element, InitOptional(member, held));
+    work.Push(Borrow(held), element, InitOptional(member, held));
     return;
   }
   work.Push(src, element, InitOptional(member, src));
@@ -317,16 +360,17 @@ void ListBeginMethod(const DataValuePtr& src, NativePtr dst, Work& work, Message
     BadCast2(*src, TypeInfo<Element>::name(), work, messages);
     return;
   }
-  auto values = NarrowDataTypeInt<ListValue>(src);
-  if (!values) {
+  if (kind != DataType::LIST) {
     InvalidType(work, messages);
     return;
   }
+  auto* values = static_cast<const ListValue*>(src.get());
   list.clear();
   list.reserve(values->elements().size());
+  work.Reserve(values->elements().size());
   for (auto& element : values->elements()) {
     list.emplace_back();
-    work.Push(element, Select<Element>::fn, &list.back());
+    work.Push(Borrow(element), Select<Element>::fn, &list.back());
   }
 }
 
@@ -460,13 +504,13 @@ class CompoundHelper<StructValue> {
     if (!src) {
       messages_.push_back(Message<CoreTag>("tarn.data.invalid.type"));
     } else if (src->GetType() == DataType::STRING) {
-      srcString_ = std::static_pointer_cast<const StringValue>(src);
-      if (!srcString_->value().empty()) {
-        messages_.push_back(Message<CoreTag>("tarn.data.bad.cast1", srcString_->value()));
-      }
+      srcString_ = Borrow(src);
+      const std::string& text = static_cast<const StringValue&>(*src).value();
+      if (!text.empty()) messages_.push_back(Message<CoreTag>("tarn.data.bad.cast1", text));
+    } else if (NarrowTraits<CompoundValue>::Matches(src->GetType())) {
+      src_ = static_cast<const CompoundValue*>(src.get());
     } else {
-      src_ = NarrowDataTypeInt<CompoundValue>(src);
-      if (!src_) messages_.push_back(Message<CoreTag>("tarn.data.invalid.type"));
+      messages_.push_back(Message<CoreTag>("tarn.data.invalid.type"));
     }
   }
   ~CompoundHelper() {
@@ -476,7 +520,7 @@ class CompoundHelper<StructValue> {
   CompoundHelper& operator=(const CompoundHelper&) = delete;
 
   bool HasAdaptErrors() const { return messages_.size() > count_; }
-  const CompoundValue* srcDv() const { return src_.get(); }
+  const CompoundValue* srcDv() const { return src_; }
 
   template <class R, class M>
   void AddField(const char* name, M R::*member) {
@@ -484,9 +528,9 @@ class CompoundHelper<StructValue> {
     M& target = static_cast<R*>(record_)->*member;
     if constexpr (IsOptional<M>::value) {
       if (!src_) return;  // the empty-string case leaves optionals unset
-      auto it = src_->fields().find(name);
-      if (it == src_->fields().end()) return;  // an absent optional field is no error
-      work_.Push(it->second, Select<M>::fn, &target);
+      const DataValuePtr* value = src_->FindField(name);
+      if (!value) return;  // an absent optional field is no error
+      work_.Push(Borrow(*value), Select<M>::fn, &target);
     } else {
       if (!src_) {
         // The empty-string case: enumerations and nested records convert from the empty text
@@ -496,8 +540,9 @@ class CompoundHelper<StructValue> {
         }
         return;
       }
-      DataValuePtr value;
-      if (src_->GetField(name, value, messages_)) work_.Push(value, Select<M>::fn, &target);
+      if (const DataValuePtr* value = src_->GetField(name, messages_)) {
+        work_.Push(Borrow(*value), Select<M>::fn, &target);
+      }
     }
   }
 
@@ -511,8 +556,8 @@ class CompoundHelper<StructValue> {
   Work& work_;
   MessageList& messages_;
   std::size_t count_;
-  std::shared_ptr<const CompoundValue> src_;
-  std::shared_ptr<const StringValue> srcString_;
+  const CompoundValue* src_ = nullptr;
+  DataValuePtr srcString_;  // the empty-string case: the source text
 };
 
 template <class T>

@@ -161,7 +161,7 @@ bool EncodeValue(const DataValuePtr& value, v1::Value& out, MessageList& message
         node.set_children(static_cast<std::uint32_t>(compound.fields().size()));
         // Reversed, so that the fields come off the stack in their order.
         for (auto it = compound.fields().rbegin(); it != compound.fields().rend(); ++it) {
-          pending.push_back({it->second.get(), &it->first});
+          pending.push_back({it->second.get(), &it->first.str()});
         }
         break;
       }

@@ -9,23 +9,11 @@ std::shared_ptr<AsyncActivation> AsyncActivation::GetInstance() {
 
 AsyncActivation::~AsyncActivation() = default;
 
-namespace {
-
-// What a request without a localizer or locale of its own is rendered with. Both are immutable
-// and never freed, and the pointers handed out own nothing: requests on every thread use them
-// without writing to a shared reference count.
-template <class T>
-std::shared_ptr<const T> Everlasting() {
-  static const T* const object = new T();
-  return std::shared_ptr<const T>(std::shared_ptr<const T>(), object);
-}
-
-}  // namespace
-
 L10n::RequestLocalizer AsyncActivation::requestLocalizer() const {
-  return L10n::RequestLocalizer(localizer ? std::shared_ptr<const L10n::Localizer>(localizer)
-                                          : Everlasting<L10n::Localizer>(),
-                                locale ? locale : Everlasting<L10n::LocaleSpec>());
+  const L10n::RequestLocalizer& defaults = L10n::RequestLocalizer::Default();
+  return L10n::RequestLocalizer(
+      localizer ? std::shared_ptr<const L10n::Localizer>(localizer) : defaults.localizer(),
+      locale ? locale : defaults.locale());
 }
 
 L10n::RequestLocalizer AsyncActivation::GetErrorRequestLocalizer() const {

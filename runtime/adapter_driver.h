@@ -35,6 +35,8 @@ template <class Entry>
 class WorkStack {
  public:
   void Push(Entry entry) { entries_.push_back(std::move(entry)); }
+  // Makes room for `n` more entries, e.g. one per element of a list about to be pushed.
+  void Reserve(std::size_t n) { entries_.reserve(entries_.size() + n); }
   void Clear() { entries_.clear(); }
   bool Empty() const { return entries_.empty(); }
   std::size_t Size() const { return entries_.size(); }

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "runtime/cache_line.h"
 #include "runtime/data_value.h"
 #include "runtime/export.h"
 #include "runtime/message.h"
@@ -20,7 +19,7 @@ namespace Data {
 class DataDefinition;
 using DataDefinitionPtr = std::shared_ptr<const DataDefinition>;
 
-class KOV_EXPORT DataDefinition : private CacheLineAligned {
+class KOV_EXPORT DataDefinition {
  public:
   virtual ~DataDefinition();
   DataDefinition(const DataDefinition&) = delete;

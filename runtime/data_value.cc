@@ -182,7 +182,7 @@ class ValuePrinter {
           std::vector<Item> fields;
           for (auto& f : c->fields()) {
             if (!fields.empty()) fields.push_back({nullptr, ", ", nullptr, true});
-            fields.push_back({f.second.get(), nullptr, &f.first, true});
+            fields.push_back({f.second.get(), nullptr, &f.first.str(), true});
           }
           stack.insert(stack.end(), fields.rbegin(), fields.rend());
           break;
@@ -300,17 +300,47 @@ DataValuePtr DataValue::Create<Void>(const Void&) {
   return VoidValue::GetInstance();
 }
 
-std::shared_ptr<const VoidValue> VoidValue::GetInstance() { return std::make_shared<VoidValue>(); }
+namespace {
+
+// A pointer to an object that lives as long as the process; it owns nothing, so copying it
+// writes no reference count.
+template <class V>
+std::shared_ptr<const V> Lasting(const V* value) {
+  return std::shared_ptr<const V>(std::shared_ptr<const V>(), value);
+}
+
+// The integers that have a shared instance.
+constexpr std::int64_t kSmallMin = -128;
+constexpr std::int64_t kSmallMax = 1023;
+
+}  // namespace
+
+std::shared_ptr<const VoidValue> VoidValue::GetInstance() {
+  static const VoidValue* const instance = new VoidValue();
+  return Lasting(instance);
+}
 std::shared_ptr<const IntegerValue> IntegerValue::GetInstance(std::int64_t v) {
-  return std::make_shared<IntegerValue>(v);
+  if (v < kSmallMin || v > kSmallMax) return std::make_shared<IntegerValue>(v);
+  static const IntegerValue* const* const small = [] {
+    auto** table = new const IntegerValue*[kSmallMax - kSmallMin + 1];
+    for (std::int64_t i = kSmallMin; i <= kSmallMax; ++i)
+      table[i - kSmallMin] = new IntegerValue(i);
+    return table;
+  }();
+  return Lasting(small[v - kSmallMin]);
 }
 std::shared_ptr<const DoubleValue> DoubleValue::GetInstance(double v) {
   return std::make_shared<DoubleValue>(v);
 }
 std::shared_ptr<const BooleanValue> BooleanValue::GetInstance(bool v) {
-  return std::make_shared<BooleanValue>(v);
+  static const BooleanValue* const instances[2] = {new BooleanValue(false), new BooleanValue(true)};
+  return Lasting(instances[v ? 1 : 0]);
 }
 std::shared_ptr<const StringValue> StringValue::GetInstance(std::string v) {
+  if (v.empty()) {
+    static const StringValue* const empty = new StringValue(std::string());
+    return Lasting(empty);
+  }
   return std::make_shared<StringValue>(std::move(v));
 }
 std::shared_ptr<const BlobValue> BlobValue::GetInstance(std::string bytes) {
@@ -518,33 +548,70 @@ void CompoundValue::DetachChildren(ReleaseList& out) {
   fields_.clear();
 }
 
+namespace {
+
+template <class Name>
+const DataValuePtr* GetFieldOf(const CompoundValue& compound, const Name& name,
+                               MessageList& messages) {
+  const DataValuePtr* found = compound.FindField(name);
+  if (!found) {
+    messages.push_back(Message<CoreTag>("tarn.data.compound.field.missing", name, compound.name()));
+  }
+  return found;
+}
+
+template <class Name>
+bool GetFieldOf(const CompoundValue& compound, const Name& name, DataValuePtr& value,
+                MessageList& messages) {
+  const DataValuePtr* found = GetFieldOf(compound, name, messages);
+  if (found) value = *found;
+  return found != nullptr;
+}
+
+}  // namespace
+
 bool CompoundValue::GetField(const std::string& name, DataValuePtr& value,
                              MessageList& messages) const {
-  auto it = fields_.find(name);
-  if (it == fields_.end()) {
-    messages.push_back(Message<CoreTag>("tarn.data.compound.field.missing", name, name_));
-    return false;
-  }
-  value = it->second;
-  return true;
+  return GetFieldOf(*this, name, value, messages);
 }
 
 bool CompoundValue::GetField(const char* name, DataValuePtr& value, MessageList& messages) const {
+  return GetFieldOf(*this, name, value, messages);
+}
+
+const DataValuePtr* CompoundValue::GetField(const char* name, MessageList& messages) const {
+  return GetFieldOf(*this, name, messages);
+}
+
+const DataValuePtr* CompoundValue::FindField(boost::string_view name) const {
   auto it = fields_.find(name);
-  if (it == fields_.end()) {
-    messages.push_back(Message<CoreTag>("tarn.data.compound.field.missing", name, name_));
-    return false;
-  }
-  value = it->second;
-  return true;
+  return it == fields_.end() ? nullptr : &it->second;
 }
 
 void CompoundValue::SetField(const std::string& name, DataValuePtr value) {
-  fields_[name] = std::move(value);
+  *FieldSlot(name) = std::move(value);
+}
+
+DataValuePtr* CompoundValue::FieldSlot(boost::string_view name) {
+  auto it = fields_.lower_bound(name);
+  if (it == fields_.end() || it->first != name) {
+    it = fields_.emplace_hint(it, std::string(name.data(), name.size()), nullptr);
+  }
+  return &it->second;
+}
+
+DataValuePtr* CompoundValue::FieldSlot(LastingName name) {
+  auto it = fields_.lower_bound(boost::string_view(name.text));
+  if (it == fields_.end() || it->first != name.text) it = fields_.emplace_hint(it, name, nullptr);
+  return &it->second;
 }
 
 std::shared_ptr<StructValue> StructValue::GetInstance(std::string name) {
   return std::make_shared<StructValue>(std::move(name));
+}
+
+std::shared_ptr<StructValue> StructValue::GetInstance(LastingName name) {
+  return std::make_shared<StructValue>(name);
 }
 
 std::shared_ptr<DynamicStructValue> DynamicStructValue::GetInstance(std::string name) {

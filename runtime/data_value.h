@@ -3,8 +3,11 @@
 // mutable object while they fill it.
 #pragma once
 
+#include <boost/container/flat_map.hpp>
 #include <boost/container/small_vector.hpp>
+#include <boost/utility/string_view.hpp>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -131,6 +134,9 @@ KOV_EXPORT bool DataValue::ToPrimitive<std::string>(std::string& out, MessageLis
 template <>
 KOV_EXPORT bool DataValue::ToPrimitive<Void>(Void& out, MessageList& messages) const;
 
+// The instances of the most common values (void, the two booleans, small integers, the empty
+// string) are made once and never freed, and the pointers handed out own nothing: they cost no
+// allocation, and threads share them without writing to a reference count.
 class KOV_EXPORT VoidValue final : public DataValue {
  public:
   static constexpr DataType kType = DataType::VOID;
@@ -250,29 +256,103 @@ class KOV_EXPORT ListValueString final : public DataValue {
   std::vector<std::string> elements_;
 };
 
+// A text that lives as long as the process, e.g. a generated record's type name: a value names
+// itself with it instead of copying it.
+struct LastingName {
+  const std::string& text;
+};
+
+// The name of a field: a lasting text (from a generated record's name table) that it refers to,
+// or a copy of its own. Reads as a const std::string.
+class KOV_EXPORT FieldName {
+ public:
+  FieldName(std::string text) : own_(std::move(text)), text_(&own_) {}  // NOLINT: implicit
+  FieldName(const char* text) : own_(text), text_(&own_) {}             // NOLINT: implicit
+  FieldName(LastingName name) : text_(&name.text) {}                    // NOLINT: implicit
+  FieldName(const FieldName& other) : own_(other.own_), text_(other.Owns() ? &own_ : other.text_) {}
+  FieldName(FieldName&& other) noexcept
+      : own_(std::move(other.own_)), text_(other.Owns() ? &own_ : other.text_) {}
+  FieldName& operator=(const FieldName& other) {
+    if (this != &other) {
+      own_ = other.own_;
+      text_ = other.Owns() ? &own_ : other.text_;
+    }
+    return *this;
+  }
+  FieldName& operator=(FieldName&& other) noexcept {
+    if (this != &other) {
+      own_ = std::move(other.own_);
+      text_ = other.Owns() ? &own_ : other.text_;
+    }
+    return *this;
+  }
+
+  const std::string& str() const { return *text_; }
+  operator const std::string&() const { return *text_; }  // NOLINT: implicit
+  std::size_t size() const { return text_->size(); }
+  bool empty() const { return text_->empty(); }
+  const char* c_str() const { return text_->c_str(); }
+
+  friend bool operator<(const FieldName& a, const FieldName& b) { return a.str() < b.str(); }
+  friend bool operator<(const FieldName& a, boost::string_view b) { return a.str() < b; }
+  friend bool operator<(boost::string_view a, const FieldName& b) { return a < b.str(); }
+  friend bool operator<(const FieldName& a, const std::string& b) { return a.str() < b; }
+  friend bool operator<(const std::string& a, const FieldName& b) { return a < b.str(); }
+  friend bool operator<(const FieldName& a, const char* b) { return a.str() < b; }
+  friend bool operator<(const char* a, const FieldName& b) { return a < b.str(); }
+  friend bool operator==(const FieldName& a, boost::string_view b) { return a.str() == b; }
+  friend bool operator!=(const FieldName& a, boost::string_view b) { return a.str() != b; }
+  friend bool operator==(const FieldName& a, const std::string& b) { return a.str() == b; }
+  friend bool operator!=(const FieldName& a, const std::string& b) { return a.str() != b; }
+  friend bool operator==(const FieldName& a, const char* b) { return a.str() == b; }
+  friend bool operator!=(const FieldName& a, const char* b) { return a.str() != b; }
+  friend bool operator==(const FieldName& a, const FieldName& b) { return a.str() == b.str(); }
+  friend bool operator!=(const FieldName& a, const FieldName& b) { return a.str() != b.str(); }
+
+ private:
+  bool Owns() const { return text_ == &own_; }
+  std::string own_;
+  const std::string* text_;
+};
+
 // A named value with fields ordered by name: a structure, a dynamic structure or an error.
 class KOV_EXPORT CompoundValue : public DataValue {
  public:
-  using Fields = std::map<std::string, DataValuePtr, std::less<>>;
+  // Sorted by name in one block; a structure of up to four fields keeps them inside itself, so
+  // that it and its fields take one allocation.
+  using Fields = boost::container::flat_map<
+      FieldName, DataValuePtr, std::less<>,
+      boost::container::small_vector<std::pair<FieldName, DataValuePtr>, 4>>;
   ~CompoundValue() override;
 
-  const std::string& name() const { return name_; }
+  const std::string& name() const { return *name_; }
   const Fields& fields() const { return fields_; }
 
   // Finds a field. A missing field appends a message naming the field and the structure.
   bool GetField(const std::string& name, DataValuePtr& value, MessageList& messages) const;
   bool GetField(const char* name, DataValuePtr& value, MessageList& messages) const;
+  // The same without copying the value: its slot, or null after appending the message.
+  const DataValuePtr* GetField(const char* name, MessageList& messages) const;
+  // The field's value slot, or null when there is no such field.
+  const DataValuePtr* FindField(boost::string_view name) const;
   bool HasField(const std::string& name) const { return fields_.count(name) != 0; }
   void SetField(const std::string& name, DataValuePtr value);
-  // Inserts (or finds) a field and returns its slot, to be filled by a builder. Slots stay valid.
-  DataValuePtr* FieldSlot(std::string name) { return &fields_[std::move(name)]; }
+  // Inserts (or finds) a field and returns its slot, to be filled by a builder. A slot stays
+  // valid until the next field is added.
+  DataValuePtr* FieldSlot(boost::string_view name);
+  // The same for a field named by a lasting text, which the field refers to instead of copying.
+  DataValuePtr* FieldSlot(LastingName name);
+  void ReserveFields(std::size_t n) { fields_.reserve(n); }
 
  protected:
-  CompoundValue(DataType type, std::string name) : DataValue(type), name_(std::move(name)) {}
+  CompoundValue(DataType type, std::string name)
+      : DataValue(type), ownName_(std::move(name)), name_(&ownName_) {}
+  CompoundValue(DataType type, LastingName name) : DataValue(type), name_(&name.text) {}
 
  private:
   void DetachChildren(ReleaseList& out) override;
-  std::string name_;
+  std::string ownName_;
+  const std::string* name_;  // ownName_, or a lasting name
   Fields fields_;
 };
 
@@ -280,7 +360,9 @@ class KOV_EXPORT StructValue final : public CompoundValue {
  public:
   static constexpr DataType kType = DataType::STRUCTURE;
   static std::shared_ptr<StructValue> GetInstance(std::string name);
+  static std::shared_ptr<StructValue> GetInstance(LastingName name);
   explicit StructValue(std::string name) : CompoundValue(kType, std::move(name)) {}
+  explicit StructValue(LastingName name) : CompoundValue(kType, name) {}
 };
 
 // A structure whose fields are not known in advance.

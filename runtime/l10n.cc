@@ -40,5 +40,17 @@ LocaleSpec::LocaleSpec()
       secondPreference(LocaleHelpers::MakeLanguagePreference("C", secondError)),
       timezone("Etc/UTC") {}
 
+const RequestLocalizer& RequestLocalizer::Default() {
+  static const RequestLocalizer* const instance = [] {
+    const Localizer* localizer = new Localizer();
+    const LocaleSpec* locale = new LocaleSpec();
+    // Aliasing an empty pointer: non-null, but without a count.
+    return new RequestLocalizer(
+        std::shared_ptr<const Localizer>(std::shared_ptr<void>(), localizer),
+        std::shared_ptr<const LocaleSpec>(std::shared_ptr<void>(), locale));
+  }();
+  return *instance;
+}
+
 }  // namespace L10n
 }  // namespace Tarn

@@ -49,6 +49,10 @@ class KOV_EXPORT LocaleSpec {
 
 class KOV_EXPORT RequestLocalizer {
  public:
+  // A default localizer and locale, made once and never freed. The pointers it holds own
+  // nothing: requests on every thread use them without writing to a shared reference count.
+  static const RequestLocalizer& Default();
+
   RequestLocalizer(std::shared_ptr<const Localizer> localizer,
                    std::shared_ptr<const LocaleSpec> locale)
       : localizer_(std::move(localizer)), locale_(std::move(locale)) {}

@@ -12,7 +12,8 @@ DataDefinitionPtr OperationInputDefinition() {
 namespace {
 
 void ToValue(const NativeConstPtr&, DataValuePtr* dst, Deque&, MessageList&) {
-  *dst = StructValue::GetInstance(TypeInfo<OperationInput>::name());
+  static const std::string* const name = new std::string(TypeInfo<OperationInput>::name());
+  *dst = StructValue::GetInstance(LastingName{*name});
 }
 
 // Any structure (its fields are not looked at) or the empty string stands for an operation input.
