@@ -274,6 +274,9 @@ std::shared_ptr<Client> Client::Create(const ClientOptions& options, MessageList
     credentials = grpc::SslCredentials(ssl);
   }
   grpc::ChannelArguments arguments;
+  // A connection of its own: without this, gRPC shares one connection among all channels to the
+  // same address in the process, so one client's calls would queue behind another's.
+  arguments.SetInt(GRPC_ARG_USE_LOCAL_SUBCHANNEL_POOL, 1);
   const int limit = static_cast<int>(std::min<std::size_t>(options.maxMessageSize, INT32_MAX));
   arguments.SetMaxReceiveMessageSize(limit);
   arguments.SetMaxSendMessageSize(limit);
