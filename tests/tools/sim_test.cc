@@ -120,7 +120,7 @@ TEST_F(SimScript, MachinesDockAndPower) {
   ASSERT_EQ(machines.size(), 2u);
   EXPECT_TRUE(machines[0].loaded && machines[0].hasHwVersion && machines[0].hwVersion == "zub-21");
   EXPECT_FALSE(machines[1].loaded || machines[1].hasHwVersion);
-  // Switching on loads a machine, whatever the specification says.
+  // Switching on loads a machine, whatever its switch-on options say.
   Run({{"power.switch_on", R"({"vm":"b","spec":{"paused":true}})", "ok"}});
   EXPECT_TRUE(machines[1].loaded);
 }
