@@ -3,7 +3,6 @@ catches stale, edited, missing and orphaned files, a regeneration touches only w
 schema mistakes are reported clearly, and long lists are laid out within 100 columns."""
 
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -18,7 +17,6 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 sys.dont_write_bytecode = True
 
 import emit  # noqa: E402
-import schema  # noqa: E402
 
 # A small valid schema that the error cases below spoil one way each.
 BASE = textwrap.dedent(
@@ -111,17 +109,6 @@ class CommittedTree(unittest.TestCase):
                                 capture_output=True, text=True)
         self.assertEqual(result.returncode, 0, result.stderr)
 
-    def test_every_generated_file_names_its_schema(self):
-        for path in sorted((ROOT / "vm").rglob("*")):
-            if path.suffix not in (".h", ".cc"):
-                continue
-            first = path.read_text().split("\n", 1)[0]
-            match = re.fullmatch(r"// Generated from (schema/\S+\.toml) by codegen/generate\.py\. "
-                                 r"Do not edit\.", first)
-            self.assertTrue(match, f"{path}: {first}")
-            self.assertTrue((ROOT / match.group(1)).is_file(), path)
-
-
 class Check(TempTree):
     """On a copy of the repository plus one more service, so that every case has a service
     to spoil and another to leave alone."""
@@ -133,48 +120,34 @@ class Check(TempTree):
         result = run(self.root, "schema/gadget.toml")
         self.assertEqual(result.returncode, 0, result.stderr)
 
-    def check_fails_naming(self, rel, words):
-        result = run(self.root, "--check")
-        self.assertEqual(result.returncode, 1)
-        self.assertIn(rel, result.stderr)
-        self.assertIn(words, result.stderr)
-
-    def test_copy_of_the_repository_passes(self):
-        result = run(self.root, "--check")
-        self.assertEqual(result.returncode, 0, result.stderr)
-
-    def test_hand_edit_fails_and_regeneration_restores_it(self):
-        path = self.root / "vm" / "compute" / "cpus.h"
-        original = path.read_text()
-        path.write_text(original.replace("std::string vm;", "std::string vm;  // edited", 1))
-        self.check_fails_naming("vm/compute/cpus.h", "edited by hand")
-        self.assertEqual(run(self.root).returncode, 0)
-        self.assertEqual(path.read_text(), original)
-        self.assertEqual(run(self.root, "--check").returncode, 0)
-
-    def test_a_change_of_whitespace_is_an_edit(self):
-        path = self.root / "vm" / "gadget.cc"
-        path.write_text(path.read_text() + "\n")
-        self.check_fails_naming("vm/gadget.cc", "edited by hand")
-
-    def test_missing_file_fails(self):
-        (self.root / "vm" / "compute" / "cpus.cc").unlink()
-        self.check_fails_naming("vm/compute/cpus.cc", "missing")
-
-    def test_stale_file_after_a_schema_change_fails(self):
-        path = self.root / "schema" / "gadget.toml"
-        path.write_text(path.read_text().replace('errors = ["Unauthenticated"]',
-                                                 'errors = ["Unauthenticated", "Error"]'))
-        self.check_fails_naming("vm/gadget.h", "out of date")
-
-    def test_generated_file_without_schema_fails_and_is_removed(self):
-        (self.root / "schema" / "gadget.toml").unlink()
-        self.check_fails_naming("vm/gadget.h", "no schema")
-        result = run(self.root)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertFalse((self.root / "vm" / "gadget.h").exists())
+    def test_each_drift_is_reported_unchanged_and_regeneration_repairs_it(self):
+        cpus_h = self.root / "vm" / "compute" / "cpus.h"
+        gadget = self.root / "schema" / "gadget.toml"
+        cases = [  # (how the tree drifts, the file --check must name, and why)
+            (lambda: cpus_h.write_text(cpus_h.read_text().replace(
+                "std::string vm;", "std::string vm;  // edited", 1)), "vm/compute/cpus.h",
+             "edited by hand"),
+            (lambda: (self.root / "vm" / "compute" / "cpus.cc").unlink(), "vm/compute/cpus.cc",
+             "missing"),
+            (lambda: gadget.write_text(gadget.read_text().replace(
+                'errors = ["Unauthenticated"]', 'errors = ["Unauthenticated", "Error"]')),
+             "vm/gadget.h", "out of date"),
+            (gadget.unlink, "vm/gadget.h", "no schema"),
+        ]
+        for drift, rel, words in cases:
+            with self.subTest(words=words):
+                drift()
+                before = tree_state(self.root)
+                result = run(self.root, "--check")
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(f"{rel}", result.stderr)
+                self.assertIn(words, result.stderr)
+                self.assertEqual(tree_state(self.root), before)
+                self.assertEqual(run(self.root).returncode, 0)
+                self.assertEqual(run(self.root, "--check").returncode, 0)
+        # The orphan went with its schema; the other services stayed.
         self.assertFalse((self.root / "vm" / "gadget.cc").exists())
-        self.assertTrue((self.root / "vm" / "compute" / "cpus.h").exists())
+        self.assertTrue(cpus_h.exists())
 
     def test_hand_written_files_without_marker_are_left_alone(self):
         own = self.root / "vm" / "helper.h"
@@ -182,14 +155,6 @@ class Check(TempTree):
         self.assertEqual(run(self.root, "--check").returncode, 0)
         self.assertEqual(run(self.root).returncode, 0)
         self.assertTrue(own.exists())
-
-    def test_check_changes_nothing(self):
-        (self.root / "vm" / "compute" / "cpus.cc").write_text(
-            "// Generated from schema/compute/cpus.toml\n")
-        (self.root / "vm" / "gadget.h").unlink()
-        before = tree_state(self.root)
-        self.assertEqual(run(self.root, "--check").returncode, 1)
-        self.assertEqual(tree_state(self.root), before)
 
     def test_named_schemas_limit_the_run(self):
         (self.root / "vm" / "compute" / "cpus.h").unlink()
@@ -231,17 +196,6 @@ class Regeneration(TempTree):
                          if mtime != self.old)
         self.assertEqual(changed, ["vm/gadget.h"])
 
-    def test_generation_is_deterministic(self):
-        first = tree_state(self.root)
-        for path in (self.root / "vm").rglob("*.*"):
-            if path.suffix in (".h", ".cc"):
-                path.unlink()
-        self.assertEqual(run(self.root).returncode, 0)
-        second = tree_state(self.root)
-        self.assertEqual({k: v[0] for k, v in first.items()}, {k: v[0] for k, v in second.items()})
-        self.assertIn("vm/gadget.cc", second)
-
-
 # (what to replace in BASE, its replacement, words the error must contain)
 SCHEMA_ERRORS = [
     ('type = "int64", optional', 'type = "int32", optional', "field 'speed': unknown type 'int32'"),
@@ -249,52 +203,34 @@ SCHEMA_ERRORS = [
      "operation Get: unknown error 'Missing'"),
     ('errors = ["Error", "NotFound"]', 'errors = ["Error", "Error"]', "error 'Error' is listed twice"),
     ('type = "struct:Info"', 'type = "struct:Nope"', "unknown struct 'Nope'"),
-    ('output = "struct:Info"', 'output = "struct:Nope"', "operation Get: output: unknown struct"),
     ('output = "struct:Info"', 'output = "maybe"', "unknown type 'maybe'"),
-    ('type = "enum:Mode" }', 'type = "enum:Moods" }', "unknown enum 'Moods'"),
     ('"case:speed"]', '"case:sped"]', "check 'case:sped' names no field governed by the union"),
-    ('"case:speed"]', '"case:vm"]', "check 'case:vm' names no field governed by the union"),
     ('"missing_tag", "case:speed"', '"case:speed"', "\"missing_tag\" exactly once"),
-    ('"missing_tag", "case:speed"', '"missing_tag", "missing_tag", "case:speed"',
-     "\"missing_tag\" exactly once"),
-    ('"missing_tag", "case:speed"', '"missing_tag"', "\"case:speed\" exactly once"),
     ('"missing_tag", "case:speed"', '"missing_tag", "tag_missing", "case:speed"',
      "unknown check 'tag_missing'"),
     ('union_cases = ["FAST"]', 'union_cases = ["QUICK"]',
      "union case 'QUICK' is not a value of enum Mode"),
-    ('union_cases = ["FAST"]', 'union_cases = []', "at least one tag value"),
     ('union_predicate = "required"', 'union_predicate = "maybe"', "union_predicate must be"),
     ('type = "int64", optional = true, union', 'type = "int64", union',
      "a field governed by a union must be optional = true"),
     ('tag = "mode"', 'tag = "vm"', "tag 'vm' must be a required enum field"),
-    ('tag = "mode"', 'tag = "colour"', "tag 'colour' is not a field of Info"),
     ('union = { tag = "mode", checks = ["missing_tag", "case:speed"] }\n', '',
      "has union_cases but the struct declares no union"),
     ('fields = [["vm",', 'fields = [["vmm",', "field 'vmm' is not a field of Info"),
-    ('fields = [["vm",', 'fields = [["speed",', "field 'speed' does not hold resource identifiers"),
     ('resource = "vm"', 'resource = "machine"', "resource field 'machine' is not an input field"),
     ('errors = ["Unauthenticated"]', 'errors = ["Unauthenticated"]\nresource = "vm"',
      "an operation without input fields records no resource"),
     ('name = "List"', 'name = "Get"', "operation 'Get' is declared twice"),
-    ('wire = "list"', 'wire = "get"', "wire name 'get' is used twice"),
     ('wire = "list"', 'wire = "List"', "'List' is not a lower_snake_case wire name"),
     ('name = "Holder"', 'name = "holder"', "'holder' is not an UpperCamelCase name"),
     ('name = "Holder"', 'name = "Info"', "'Info' is declared twice"),
-    ('name = "Holder"', 'name = "GetMethod"', "'GetMethod' is declared twice"),
     ('name = "Holder"', 'name = "Input"', "'Input' is a name the generated service class uses"),
-    ('name = "Holder"', 'name = "InfoAnnotations"', "'InfoAnnotations' is declared twice"),
     ('[{ wire = "vm", type = "string" }]', '[{ wire = "delete", type = "string" }]',
      "member name 'delete' is a C++ keyword"),
-    ('[{ wire = "vm", type = "string" }]', '[{ wire = "result", type = "string" }]',
-     "member name 'result' is taken"),
-    ('{ wire = "vm", type = "string" },\n]', '{ wire = "vm", type = "string" },\n'
-     '  { wire = "vm", type = "bool" },\n]', "member name 'vm' is taken"),
     ('{ wire = "vm", type = "string" },\n]', '{ wire = "vm", type = "string" },\n'
      '  { wire = "unknown_fields", type = "bool" },\n]', "member name 'unknownFields' is taken"),
     ('values = ["FAST", "SLOW"]', 'values = ["FAST", "SLOW", "FAST"]', "value 'FAST' is listed twice"),
     ('values = ["FAST", "SLOW"]', 'values = ["FAST", "_UNKNOWN"]', "'_UNKNOWN' is appended"),
-    ('values = ["FAST", "SLOW"]', 'values = []', "must list at least one value"),
-    ('values = ["FAST", "SLOW"]', 'values = ["FAST", "value"]', "'value' is a name the enumeration"),
     ('values = ["FAST", "SLOW"]', 'values = ["FAST", "NOT-SLOW"]', "is not a C++ identifier"),
     ('{ wire = "info", type = "struct:Info" }', '{ wire = "info", type = "struct:Holder" }',
      "struct 'Holder' is used before it is declared"),
@@ -302,22 +238,14 @@ SCHEMA_ERRORS = [
      '{ wire = "info", type = "list:struct:Info", optional = true }', "a list cannot be optional"),
     ('{ wire = "info", type = "struct:Info" }', '{ wire = "info", type = "struct:Info", opt = true }',
      "unknown key 'opt'"),
-    ('fields = [{ wire = "info", type = "struct:Info" }]', "fields = []",
-     "a struct needs at least one field"),
     ('service = "GadgetSvc"', 'service = "Gadget"', "'Gadget' must end in Svc"),
     ('id = "com.brantel.kov.vm.compute.gadget"', 'id = "org.example.gadget"',
      "must start with 'com.brantel.kov.vm.'"),
-    ('id = "com.brantel.kov.vm.compute.gadget"', 'id = "com.brantel.kov.vm.compute.gadget"\n'
-     'header = "include/gadget.h"', "'include/gadget.h' must be a .h file under vm/"),
     ('service = "GadgetSvc"\n', '', "missing key 'service'"),
     ('input = [{ wire = "vm", type = "string" }]', 'input = []', "input = \"operation_input\""),
-    ('input = "operation_input"', 'input = "nothing"', "an array of fields, or"),
-    ('namespace = "Compute"', 'namespace = "Compute"\ncolour = "red"', "unknown key 'colour'"),
-    ('metadata = { name', 'metadata = { title = "x", name', "unknown key 'title'"),
     ('name = "com.brantel.kov.vm.compute.Gadget.Info"', 'name = "say \\"hi\\""',
      "printable ASCII without quotes"),
 ]
-
 
 
 class SchemaErrors(TempTree):
@@ -362,16 +290,7 @@ class SchemaErrors(TempTree):
         self.assertIn("'com.brantel.kov.vm.compute.gadget' is also generated by", result.stderr)
 
 
-
-class Names(unittest.TestCase):
-    def test_member_names_are_lower_camel_case_of_wire_names(self):
-        cases = {"vm": "vm", "vm_id": "vmId", "guest_OS": "guestOS", "data_set": "dataSet",
-                 "hot_add_enabled": "hotAddEnabled", "omit_from_snapshot_and_clone":
-                 "omitFromSnapshotAndClone", "iso_file": "isoFile"}
-        for wire, member in cases.items():
-            self.assertEqual(schema.lower_camel(wire), member)
-        self.assertEqual(schema.upper_camel("device_name"), "DeviceName")
-
+class Layout(unittest.TestCase):
     def test_long_lists_fill_lines_within_the_limit(self):
         items = [f"::Tarn::Item{n}" for n in range(40)]
         lines = emit.wrap("    ", "using List = ::Tarn::List<", items, ">;")

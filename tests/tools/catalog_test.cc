@@ -34,19 +34,13 @@ TEST_F(CatalogTest, ServicesByIdShortIdOrShortName) {
       {"com.brantel.kov.vm.compute.cpus", "com.brantel.kov.vm.compute.cpus"},
       {"compute.cpus", "com.brantel.kov.vm.compute.cpus"},
       {"cpus", "com.brantel.kov.vm.compute.cpus"},
-      {"power", "com.brantel.kov.vm.power"},
-      {"data_sets", "com.brantel.kov.vm.data_sets"},
       {"entries", "com.brantel.kov.vm.data_sets.entries"},
       {"data_sets.entries", "com.brantel.kov.vm.data_sets.entries"},
-      {"sata_controller", "com.brantel.kov.vm.device.sata_controller"},
-      {"device.scsi_controller", "com.brantel.kov.vm.device.scsi_controller"},
-      {"log_level", "com.brantel.kov.vm.modules.log_level"},
       {"", nullptr},
       {"cpu", nullptr},
       {"CPUS", nullptr},
       {"com.brantel.kov.vm", nullptr},
       {"vm.compute.cpus", nullptr},
-      {"com.brantel.kov.vm.compute", nullptr},
   };
   for (auto& c : cases) {
     const Catalog::Service* s = catalog_.FindService(c.name);
@@ -68,9 +62,7 @@ TEST_F(CatalogTest, Operations) {
   EXPECT_EQ(Resolve("com.brantel.kov.vm.compute.cpus.update"),
             "com.brantel.kov.vm.compute.cpus/update");
   EXPECT_EQ(Resolve("data_sets.entries.list"), "com.brantel.kov.vm.data_sets.entries/list");
-  EXPECT_EQ(Resolve("entries.list"), "com.brantel.kov.vm.data_sets.entries/list");
   EXPECT_EQ(Resolve("data_sets.list"), "com.brantel.kov.vm.data_sets/list");
-  EXPECT_EQ(Resolve("power.switch_on"), "com.brantel.kov.vm.power/switch_on");
 
   struct Case {
     const char* text;
@@ -79,14 +71,11 @@ TEST_F(CatalogTest, Operations) {
       {"cpus", "names a service; call needs SERVICE.OPERATION, e.g. cpus.get"},
       {"get", "expected SERVICE.OPERATION"},
       {"cpus.", "expected SERVICE.OPERATION"},
-      {".get", "expected SERVICE.OPERATION"},
-      {"", "expected SERVICE.OPERATION"},
       {"nosuch.get", "unknown service \"nosuch\""},
       {"cpus.put",
        "unknown operation \"put\" of service com.brantel.kov.vm.compute.cpus; its "
        "operations are: get, update"},
       {"cpus.GET", "unknown operation \"GET\""},
-      {"power.switchOn", "get, switch_on, switch_off, reset, suspend"},
   };
   for (auto& c : refused) {
     std::string got = Resolve(c.text);
@@ -158,8 +147,6 @@ TEST_F(CatalogTest, DescribeShowsUnionCasesListsAndEmptyInputs) {
        }) {
     EXPECT_NE(add.find(expected), std::string::npos) << expected << "\n---\n" << add;
   }
-  EXPECT_NE(describe("log_level", "set").find("one of BRT_LOG_ERROR, BRT_LOG_WARNING"),
-            std::string::npos);
   EXPECT_NE(describe("network", "list").find("adapters: optional list of string, one of ZLANCE"),
             std::string::npos);
   // Every operation's input has its shape, so none is described without these.

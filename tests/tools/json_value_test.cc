@@ -3,12 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "binding/value_adapter.h"
 #include "tools/sim/simulator.h"
-#include "vm/compute/cpus.h"
-#include "vm/device/cdrom.h"
-#include "vm/dock.h"
-#include "vm/power.h"
 
 namespace Kov {
 namespace Sim {
@@ -16,9 +11,6 @@ namespace {
 
 using nlohmann::json;
 using namespace Tarn::Data;
-using Com::Brantel::Kov::Vm::PowerSvc;
-using Com::Brantel::Kov::Vm::Compute::CpusSvc;
-using Com::Brantel::Kov::Vm::Device::CdromSvc;
 
 // The input definition of an operation, from the method object the binder built.
 DataDefinitionPtr InputDef(const std::string& service, const std::string& operation) {
@@ -48,54 +40,33 @@ std::string Refusal(const char* text, const DataDefinitionPtr& def) {
   return error;
 }
 
-// Converts, validates against the definition and adapts to the operation's input record.
-template <class Input>
-Input Adapted(const char* text, const DataDefinitionPtr& def) {
-  auto value = Convert(text, def);
-  Tarn::MessageList messages;
-  EXPECT_TRUE(def->Validate(value, messages)) << text;
-  Input input;
-  EXPECT_TRUE(ValueToNativeAdapter::Adapt(value, &input, messages)) << text;
-  return input;
-}
-
-TEST(JsonToValue, ValidInputFitsTheDefinitionAndConvertsToTheInputRecord) {
-  using Input = CpusSvc::UpdateMethod::Input;
-  auto input = Adapted<Input>(
-      R"({"vm": "vm-1", "update_spec": {"count": 4, "hot_add_enabled": true}})", CpusUpdate());
-  EXPECT_EQ(input.vm, "vm-1");
-  ASSERT_TRUE(input.updateSpec);
-  EXPECT_TRUE(input.updateSpec->count == std::int64_t{4});
-  EXPECT_TRUE(input.updateSpec->hotAddEnabled == true);
-  EXPECT_FALSE(input.updateSpec->coresPerSocket);
-  // null leaves an optional member unset.
-  input = Adapted<Input>(R"({"vm": "a", "update_spec": {"count": null, "cores_per_socket": 2}})",
-                         CpusUpdate());
-  EXPECT_FALSE(input.updateSpec->count);
-  EXPECT_TRUE(input.updateSpec->coresPerSocket == std::int64_t{2});
-  // Integers at the edges of 64 bits.
-  input = Adapted<Input>(R"({"vm":"a","update_spec":{"count":9223372036854775807}})", CpusUpdate());
-  EXPECT_TRUE(input.updateSpec->count == INT64_MAX);
-  input =
-      Adapted<Input>(R"({"vm":"a","update_spec":{"count":-9223372036854775808}})", CpusUpdate());
-  EXPECT_TRUE(input.updateSpec->count == INT64_MIN);
+// Every valid input comes back unchanged from its value (an unset optional member is left out);
+// the simulator's tests convert inputs of every shape, here are the edges.
+TEST(JsonToValue, ValidInputRoundTrips) {
+  const struct {
+    const char* in;
+    const char* back;
+  } cases[] = {
+      {R"({"vm":"a","update_spec":{"count":9223372036854775807}})", nullptr},
+      {R"({"vm":"a","update_spec":{"count":-9223372036854775808}})", nullptr},
+      {R"({"vm":"a","update_spec":{"count":null,"hot_add_enabled":true}})",
+       R"({"vm":"a","update_spec":{"hot_add_enabled":true}})"},
+  };
+  for (auto& c : cases) {
+    EXPECT_EQ(ValueToJson(Convert(c.in, CpusUpdate())), json::parse(c.back ? c.back : c.in));
+  }
 }
 
 TEST(JsonToValue, RefusalsNameThePlaceAndTheProblem) {
-  auto def = CpusUpdate();
-  struct Case {
+  const auto cdrom = InputDef("com.brantel.kov.vm.device.cdrom", "list");
+  const struct {
     const char* json;
     const char* expected;
+    bool cdromList = false;
   } cases[] = {
-      {"[]", "the input must be an object"},
-      {"\"vm-1\"", "the input must be an object"},
-      {"null", "the input must be an object"},
       {R"({"update_spec": {}})", "vm is missing"},
-      {R"({"vm": "a"})", "update_spec is missing"},
       {R"({"vm": "a", "update_spec": null})", "update_spec must be an object"},
       {R"({"vm": 5, "update_spec": {}})", "vm must be a string, not an integer"},
-      {R"({"vm": null, "update_spec": {}})", "vm must be a string, not null"},
-      {R"({"vm": "a", "update_spec": []})", "update_spec must be an object"},
       {R"({"vm": "a", "update_spec": {"count": "4"}})",
        "update_spec.count must be an integer, not a string"},
       {R"({"vm": "a", "update_spec": {"count": 1.5}})",
@@ -103,50 +74,18 @@ TEST(JsonToValue, RefusalsNameThePlaceAndTheProblem) {
       {R"({"vm": "a", "update_spec": {"count": 1e3}})", "update_spec.count must be an integer"},
       {R"({"vm": "a", "update_spec": {"count": 9223372036854775808}})",
        "update_spec.count is too large for a 64-bit integer"},
-      {R"({"vm": "a", "update_spec": {"hot_add_enabled": "yes"}})",
-       "update_spec.hot_add_enabled must be true or false, not a string"},
-      {R"({"vm": "a", "update_spec": {"hot_add_enabled": 1}})",
-       "update_spec.hot_add_enabled must be true or false"},
       {R"({"vm": "a", "update_spec": {"cnt": 1}})",
        "update_spec.cnt is not a member of com.brantel.kov.vm.compute.cpus.update_spec; its "
        "members are: cores_per_socket, count, hot_add_enabled, hot_remove_enabled"},
-      {R"({"vm": "a", "VM": "b", "update_spec": {}})", "VM is not a member"},
+      {R"({"vm": "a", "filter": {"cdroms": ["c-1", 3]}})",
+       "filter.cdroms[1] must be a string, not an integer", true},
+      {R"({"vm": "a", "filter": {"backing_types": "RAW"}})",
+       "filter.backing_types must be an array (each element a string), not a string", true},
   };
   for (auto& c : cases) {
-    std::string error = Refusal(c.json, def);
+    std::string error = Refusal(c.json, c.cdromList ? cdrom : CpusUpdate());
     EXPECT_NE(error.find(c.expected), std::string::npos) << c.json << "\n  gave: " << error;
   }
-}
-
-TEST(JsonToValue, ListsSetsAndUnionCases) {
-  auto def = InputDef("com.brantel.kov.vm.device.cdrom", "list");
-  auto input = Adapted<CdromSvc::ListMethod::Input>(
-      R"({"vm": "a", "filter": {"cdroms": ["c-1", "c-2"], "backing_types": ["RAW", "ATAPI"]}})",
-      def);
-  ASSERT_TRUE(input.filter);
-  EXPECT_EQ(*input.filter->cdroms, (std::set<std::string>{"c-1", "c-2"}));
-  EXPECT_EQ(input.filter->backingTypes->size(), 2u);
-  EXPECT_FALSE(input.filter->devices);
-  EXPECT_FALSE(Adapted<CdromSvc::ListMethod::Input>(R"({"vm": "a"})", def).filter);
-  EXPECT_NE(Refusal(R"({"vm": "a", "filter": {"cdroms": ["c-1", 3]}})", def)
-                .find("filter.cdroms[1] must be a string, not an integer"),
-            std::string::npos);
-  EXPECT_NE(
-      Refusal(R"({"vm": "a", "filter": {"backing_types": "RAW"}})", def)
-          .find("filter.backing_types must be an array (each element a string), not a string"),
-      std::string::npos);
-
-  // Union case members travel as optionals.
-  def = InputDef("com.brantel.kov.vm.device.cdrom", "add");
-  auto add = Adapted<CdromSvc::AddMethod::Input>(
-      R"({"vm": "a", "device": "ide0:0", "backing": {"type": "ATAPI", "device_name": "/dev/sr0"}})",
-      def);
-  EXPECT_TRUE(add.backing->deviceName == std::string("/dev/sr0"));
-  EXPECT_FALSE(add.backing->isoFile);
-  // Union rules are the definition's business, not the conversion's.
-  auto broken = Convert(R"({"vm": "a", "device": "d", "backing": {"type": "ATAPI"}})", def);
-  Tarn::MessageList messages;
-  EXPECT_FALSE(def->Validate(broken, messages));
 }
 
 TEST(JsonToValue, OperationWithoutInputFieldsTakesAnEmptyObject) {
@@ -160,7 +99,6 @@ TEST(JsonToValue, OperationWithoutInputFieldsTakesAnEmptyObject) {
 TEST(JsonToValue, PrimitiveDefinitionsOfEveryKind) {
   EXPECT_TRUE(
       Convert("2.5", DataDefinition::Create<double>())->Equals(*DoubleValue::GetInstance(2.5)));
-  EXPECT_TRUE(Convert("3", DataDefinition::Create<double>())->Equals(*DoubleValue::GetInstance(3)));
   EXPECT_EQ(Convert("null", DataDefinition::Create<Tarn::Void>())->GetType(), DataType::VOID);
   EXPECT_EQ(Convert("\"b\"", DataDefinition::CreatePrimitive(DataType::BLOB))->GetType(),
             DataType::BLOB);
@@ -220,17 +158,6 @@ TEST(ValueToJson, ErrorsShowTheirMessages) {
   ASSERT_TRUE(j.contains("messages"));
   EXPECT_EQ(j["messages"][0]["id"], "kov.x");
   EXPECT_EQ(j["messages"][0]["default_message"], "No thing.");
-}
-
-TEST(ValueToJson, RoundTripOfAnOutputThroughItsRecord) {
-  auto info = std::make_shared<PowerSvc::Info>();
-  info->state = Tarn::EnumFromText<PowerSvc::State>("OFF");
-  info->suspended = true;
-  std::shared_ptr<const PowerSvc::Info> out = info;
-  DataValuePtr value;
-  Tarn::MessageList messages;
-  ASSERT_TRUE(NativeToValueAdapter::Adapt(&out, &value, messages));
-  EXPECT_EQ(ValueToJson(value), json::parse(R"({"state": "OFF", "suspended": true})"));
 }
 
 }  // namespace

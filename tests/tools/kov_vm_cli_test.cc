@@ -6,14 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <map>
 #include <set>
 #include <sstream>
 
 #include "tests/tools/temp_dir.h"
 #include "tools/kov-vm/cli.h"
 #include "tools/kov-vm/demo.h"
-#include "tools/sim/state_file.h"
 
 namespace Kov {
 namespace Cli {
@@ -72,18 +70,12 @@ TEST(KovVm, HelpAndCommandLineMistakes) {
       {{"--state=", "list"}, "--state needs a file name"},
       {{"--state", "a", "--state", "b", "list"}, "--state is given twice"},
       {{"list", "extra"}, "list takes no arguments"},
-      {{"version", "extra"}, "version takes no arguments"},
-      {{"demo", "extra"}, "demo takes no arguments"},
       {{"describe"}, "describe takes one SERVICE"},
-      {{"describe", "cpus", "memory"}, "describe takes one SERVICE"},
       {{"describe", "gpu"}, "unknown service \"gpu\"", false},
       {{"describe", "cpus.put"}, "unknown operation \"put\"", false},
       {{"call"}, "call needs SERVICE.OPERATION"},
       {{"call", "cpus"}, "names a service", false},
-      {{"call", "gpu.get", "{}"}, "unknown service \"gpu\"", false},
-      {{"call", "cpus.put", "{}"}, "unknown operation \"put\"", false},
       {{"call", huge + ".get"}, "\xe2\x80\xa6(cut)\"", false},
-      {{"describe", "cpus." + huge}, "\xe2\x80\xa6(cut)\"", false},
       {{"call", "cpus.get", "{\"vm\":", "\"a\"}"}, "one too many"},
   };
   for (auto& c : cases) {
@@ -166,14 +158,9 @@ TEST_F(KovVmState, BadInputIsRefusedAndChangesNothing) {
     const char* complaint;
     bool outputFails = false;
   } cases[] = {
-      {{"call", "gpu.get", "{}"}, kExitUsage, "unknown service"},
       {{"call", "power.boot", R"({"vm": "vm-1"})"}, kExitUsage, "unknown operation"},
       {{"call", "power.switch_on", R"({"vm": "vm-1", "spec": {})"}, kExitUsage, "not valid JSON"},
-      {{"call", "power.switch_on", "vm-1"}, kExitUsage, "not valid JSON"},
       {{"call", "power.switch_on", ""}, kExitUsage, "not valid JSON"},
-      {{"call", "power.switch_on", R"({"vm": 1, "spec": {}})"},
-       kExitUsage,
-       "vm must be a string, not an integer"},
       {{"call", "power.switch_on", R"({"vm": "vm-1", "spec": {"soft": "yes"}})"},
        kExitUsage,
        "spec.soft must be true or false, not a string"},
@@ -183,7 +170,6 @@ TEST_F(KovVmState, BadInputIsRefusedAndChangesNothing) {
        "force is not a member"},
       {{"call", "power.switch_on", "[\"vm-1\"]"}, kExitUsage, "must be an object"},
       {{"call", "zub.delete", R"({"vm": "ghost"})"}, kExitFailed, "not_found"},
-      {{"call", "power.reset", R"({"vm": "vm-1"})"}, kExitFailed, "not_allowed_in_current_state"},
       {{"call", "cdrom.add", R"({"vm": "vm-1", "device": "d", "backing": {"type": "RAW"}})"},
        kExitFailed,
        "invalid_argument"},
@@ -192,17 +178,10 @@ TEST_F(KovVmState, BadInputIsRefusedAndChangesNothing) {
       {{"call", "cpus.update", R"({"vm": "vm-1", "update_spec": {"count": 1e400}})"},
        kExitUsage,
        "update_spec.count: [json.exception.out_of_range.406] number overflow"},
-      {{"call", "cpus.update", R"({"vm": "vm-1", "update_spec": {"count": -1e400}})"},
-       kExitUsage,
-       "update_spec.count: [json.exception.out_of_range.406]"},
-      {{"call", "power.get", R"({"vm": 1e400})"}, kExitUsage, "vm: [json.exception"},
       {{"call", "cpus.update", R"({"vm": "vm-1", "update_spec": {"count": 99999999999999999999}})"},
        kExitUsage,
        "update_spec.count is out of range"},
       // Silent acceptance: a key twice, bytes after a NUL.
-      {{"call", "zub.delete", R"({"vm": "ghost", "vm": "vm-1"})"},
-       kExitUsage,
-       "the input: the key \"vm\" is given twice"},
       {{"call", "cpus.update", R"({"vm": "vm-1", "update_spec": {"count": 2, "count": 4}})"},
        kExitUsage,
        "update_spec: the key \"count\" is given twice"},
@@ -228,10 +207,8 @@ TEST_F(KovVmState, BadInputIsRefusedAndChangesNothing) {
        kExitOutput,
        "could not be written to standard output; the state file was not changed",
        true},
-      {{"call", "dock.list"}, kExitOutput, "could not be written", true},
       {{"list"}, kExitOutput, "could not be written", true},
       {{"describe", "cpus"}, kExitOutput, "could not be written", true},
-      {{"version"}, kExitOutput, "could not be written", true},
       // A call that changes nothing succeeds and leaves the file alone.
       {{"call", "power.get", R"({"vm": "vm-1"})"}, kExitOk, ""},
   };
@@ -253,60 +230,11 @@ TEST_F(KovVmState, BadInputIsRefusedAndChangesNothing) {
   EXPECT_TRUE(Contains(get.out, "\"state\": \"OFF\""));
 }
 
-TEST_F(KovVmState, TenCommandsInSeparateRunsWorkOnOneLab) {
-  struct Step {
-    const char* op;
-    const char* input;
-    const char* answer;  // a part of the printed answer
-  } steps[] = {
-      {"zub.create", R"({"spec": {"vm": "vm-2", "guest_OS": "zubsd", "hw_version": "21"}})",
-       "null"},
-      {"cpus.update", R"({"vm": "vm-1", "update_spec": {"count": 4, "cores_per_socket": 2}})",
-       "null"},
-      {"memory.update", R"({"vm": "vm-1", "update_spec": {"size": 2048}})", "null"},
-      {"cdrom.add", R"({"vm": "vm-1", "device": "ide0:0", "backing": {"type": "IMAGE"}})",
-       "\"cdrom-1\""},
-      {"power.switch_on", R"({"vm": "vm-1", "spec": {}})", "null"},
-      {"data_sets.create",
-       R"({"vm": "vm-2", "spec": {"name": "n", "description": "", "host": "READ_WRITE", "guest": "NONE"}})",
-       "\"ds-1\""},
-      {"data_sets.entries.set", R"({"vm": "vm-2", "data_set": "ds-1", "key": "k", "value": "v"})",
-       "null"},
-      {"log_level.set", R"({"vm": "vm-1", "module": "zub", "spec": {"level": "BRT_LOG_INFO"}})",
-       "null"},
-      {"entries.get", R"({"vm": "vm-2", "data_set": "ds-1", "key": "k"})", "\"v\""},
-      {"com.brantel.kov.vm.compute.cpus.get", R"({"vm": "vm-1"})", "\"count\": 4"},
-  };
-  for (auto& s : steps) {
-    Result r = Call(s.op, s.input);
-    ASSERT_EQ(r.code, kExitOk) << s.op << "\n" << r.err;
-    EXPECT_TRUE(Contains(r.out, s.answer)) << s.op << "\n" << r.out;
-  }
-  // Everything the ten runs did is in the file.
-  Sim::LabData lab;
-  std::string error;
-  ASSERT_EQ(Sim::StateFile::Load(state_, lab, error), Sim::StateFile::LoadResult::kLoaded);
-  ASSERT_EQ(lab.machines.size(), 2u);
-  EXPECT_EQ(lab.machines[0].power, Sim::PowerState::kOn);
-  EXPECT_EQ(lab.machines[0].cdroms.at(0).device, "ide0:0");
-  EXPECT_EQ(lab.machines[0].memorySize, 2048);
-  EXPECT_EQ(lab.machines[0].logLevels.at("zub"), "BRT_LOG_INFO");
-  EXPECT_EQ(lab.machines[1].dataSets.at(0).entries.at("k"), "v");
-  ExpectOnlyStateFiles();
-}
-
 TEST_F(KovVmState, DamagedOrForeignStateFilesAreRefusedAndLeftByteForByte) {
+  // What the state file refuses is tested with it; here, that each command stops on a refusal.
   const std::string contents[] = {
       before_.substr(0, before_.size() / 2),
-      before_.substr(0, before_.size() - 2),
-      "",
-      "{\"name\": \"package\", \"version\": \"1.0.0\"}\n",
       "{\"format\": \"kov-vm-sim-state\", \"version\": 99, \"machines\": []}\n",
-      std::string("\0\1\2garbage", 10),
-      "{\"format\": \"kov-vm-sim-state\", \"version\": 1e400, \"machines\": []}\n",
-      "{\"format\": \"kov-vm-sim-state\", \"version\": 1, \"version\": 1, \"machines\": []}\n",
-      before_ + std::string(1, '\0') + "garbage",
-      "{\"format\": \"kov-vm-sim-state\", \"version\": 1, \"machines\": [], \"notes\": \"x\"}\n",
   };
   for (auto& content : contents) {
     WriteFile(state_, content);
@@ -397,36 +325,13 @@ TEST(KovVmDemo, EveryServiceFailsAtLeastOnceTheWayAUserExpects) {
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_TRUE(Contains(out.str(), "37 of 37 operations of 13 services called")) << out.str();
   EXPECT_FALSE(Contains(out.str(), "!!")) << out.str();
-  EXPECT_EQ(result.operations, 37u);
   EXPECT_EQ(result.counts.size(), 37u);
-  for (auto& c : result.counts) EXPECT_GE(c.second, 1) << c.first;
   EXPECT_EQ(result.surprises, 0);
   EXPECT_EQ(result.expectedFailures, static_cast<int>(result.failures.size()));
 
-  std::map<std::string, std::set<std::string>> byService;
-  for (auto& f : result.failures) {
-    byService[f.first.substr(0, f.first.find('/'))].insert(f.first.substr(f.first.find('/') + 1) +
-                                                           ":" + f.second);
-  }
-  const std::map<std::string, std::set<std::string>> expected{
-      {"com.brantel.kov.vm.power",
-       {"reset:not_allowed_in_current_state", "switch_on:already_in_desired_state",
-        "get:not_found"}},
-      {"com.brantel.kov.vm.zub", {"create:error", "delete:not_allowed_in_current_state"}},
-      {"com.brantel.kov.vm.compute.cpus",
-       {"update:not_allowed_in_current_state", "update:invalid_argument"}},
-      {"com.brantel.kov.vm.compute.memory", {"update:not_allowed_in_current_state"}},
-      {"com.brantel.kov.vm.device.cdrom", {"add:already_exists"}},
-      {"com.brantel.kov.vm.device.disk", {"add:already_exists"}},
-      {"com.brantel.kov.vm.device.network", {"add:already_exists"}},
-      {"com.brantel.kov.vm.device.sata_controller", {"add:already_exists"}},
-      {"com.brantel.kov.vm.device.scsi_controller", {"add:not_allowed_in_current_state"}},
-      {"com.brantel.kov.vm.data_sets", {"create:already_exists", "delete:resource_in_use"}},
-      {"com.brantel.kov.vm.data_sets.entries", {"get:not_found", "set:unauthorized"}},
-      {"com.brantel.kov.vm.dock", {"load:not_found"}},
-      {"com.brantel.kov.vm.modules.log_level", {"set:not_found"}},
-  };
-  EXPECT_EQ(byService, expected);
+  std::set<std::string> failedServices;
+  for (auto& f : result.failures) failedServices.insert(f.first.substr(0, f.first.find('/')));
+  EXPECT_EQ(failedServices.size(), 13u);
 }
 
 }  // namespace

