@@ -40,37 +40,15 @@ void AnswerGet(std::int64_t index, const GetResult& result) {
   result(info);
 }
 
-// Answers at once on the invoking thread, or hands the result object to `defer`.
-class ThreadSafeCpus : public CpusSvc::AsyncServiceInterface {
- public:
-  std::function<void(std::int64_t, const GetResult&)> defer;
-
-  void Get(const std::string& vm, const std::shared_ptr<AsyncActivation>& activation,
-           const GetResult& result) override {
-    calls.fetch_add(1);
-    if (activation->resourceIds() != std::vector<std::string>{kVmPrefix + vm}) {
-      badResource.fetch_add(1);
-    }
-    const std::int64_t index = std::stoll(vm);
-    if (defer) {
-      defer(index, result);
-    } else {
-      AnswerGet(index, result);
-    }
-  }
-  void Update(const std::string&, const std::shared_ptr<const CpusSvc::UpdateSpec>& spec,
-              const std::shared_ptr<AsyncActivation>&, const UpdateResult& result) override {
-    calls.fetch_add(1);
-    if (!spec || !spec->count) {
-      result.error(Errors::InvalidArgument::Create());
-      return;
-    }
-    result(Tarn::Void());
-  }
-
-  std::atomic<int> calls{0};
-  std::atomic<int> badResource{0};
-};
+// A fake whose "get" answers at once on the invoking thread, as AnswerGet says.
+std::shared_ptr<FakeCpus> Answering() {
+  auto impl = std::make_shared<FakeCpus>();
+  impl->onGet = [](const std::string& vm, const GetResult& result) {
+    AnswerGet(std::stoll(vm), result);
+  };
+  return impl;
+}
+int Calls(FakeCpus& impl) { return static_cast<int>(impl.gets.size() + impl.updates.size()); }
 
 // Calls that were not answered exactly once.
 int NotOnce(const std::vector<std::atomic<int>>& answered) {
@@ -115,7 +93,7 @@ void RunThreads(int threads, Body body) {
 
 TEST(ProviderConcurrency, OneMethodObjectFromEightThreads) {
   constexpr int kCalls = 10000;
-  auto impl = std::make_shared<ThreadSafeCpus>();
+  auto impl = Answering();
   auto iface = CpusSvc::AsyncServiceBinder::BindImplementation(impl);
   Tarn::Provider::AsyncApiMethodPtr get = iface->methods().at(0);
   Tally tally(kThreads * kCalls);
@@ -128,10 +106,10 @@ TEST(ProviderConcurrency, OneMethodObjectFromEightThreads) {
     }
   });
 
-  EXPECT_EQ(impl->calls.load(), kThreads * kCalls);
+  EXPECT_EQ(Calls(*impl), kThreads * kCalls);
   EXPECT_EQ(NotOnce(tally.answered), 0);
   EXPECT_EQ(tally.wrong.load(), 0);
-  EXPECT_EQ(impl->badResource.load(), 0);
+  EXPECT_EQ(impl->BadResources(), 0);
 }
 
 // The implementation answers later, on other threads, while the invoking threads go on.
@@ -143,11 +121,11 @@ TEST(ProviderConcurrency, AnswersFromOtherThreads) {
   std::deque<std::pair<std::int64_t, GetResult>> pending;
   bool done = false;
 
-  auto impl = std::make_shared<ThreadSafeCpus>();
-  impl->defer = [&](std::int64_t index, const GetResult& result) {
+  auto impl = Answering();
+  impl->onGet = [&](const std::string& vm, const GetResult& result) {
     {
       std::lock_guard<std::mutex> lock(mutex);
-      pending.emplace_back(index, result);
+      pending.emplace_back(std::stoll(vm), result);
     }
     ready.notify_one();
   };
@@ -188,14 +166,14 @@ TEST(ProviderConcurrency, AnswersFromOtherThreads) {
 
   EXPECT_EQ(NotOnce(tally.answered), 0);
   EXPECT_EQ(tally.wrong.load(), 0);
-  EXPECT_EQ(impl->badResource.load(), 0);
+  EXPECT_EQ(impl->BadResources(), 0);
   EXPECT_TRUE(watch.expired());  // the last answer released the method object
 }
 
 // One stub shared by several threads, through one local provider.
 TEST(ProviderConcurrency, StubsFromSeveralThreadsThroughOneLocalProvider) {
   constexpr int kCalls = 1500;
-  auto impl = std::make_shared<ThreadSafeCpus>();
+  auto impl = Answering();
   auto provider = Tarn::Core::LocalProvider::GetInstance();
   Tarn::MessageList messages;
   ASSERT_TRUE(provider->Register(CpusSvc::AsyncServiceBinder::BindImplementation(impl), messages));
@@ -234,65 +212,14 @@ TEST(ProviderConcurrency, StubsFromSeveralThreadsThroughOneLocalProvider) {
 
   EXPECT_EQ(NotOnce(answered), 0);
   EXPECT_EQ(wrong.load(), 0);
-  EXPECT_EQ(impl->calls.load(), kThreads * kCalls);
-  EXPECT_EQ(impl->badResource.load(), 0);
-}
-
-// Calls keep coming while the service is withdrawn and registered again: each is answered once,
-// by the service or with "not found".
-TEST(ProviderConcurrency, RegistrationChangesWhileCalling) {
-  constexpr int kCallers = 4;
-  constexpr int kCalls = 1500;
-  auto impl = std::make_shared<ThreadSafeCpus>();
-  auto iface = CpusSvc::AsyncServiceBinder::BindImplementation(impl);
-  auto provider = Tarn::Core::LocalProvider::GetInstance();
-  Tarn::MessageList messages;
-  ASSERT_TRUE(provider->Register(iface, messages));
-  auto apiStub = Tarn::Stub::AsyncApiStub::GetInstance(provider);
-
-  std::atomic<bool> stop{false};
-  std::atomic<int> refused{0};
-  std::thread toggler([&] {
-    while (!stop.load()) {
-      provider->Unregister("com.brantel.kov.vm.compute.cpus");
-      Tarn::MessageList m;
-      if (!provider->Register(iface, m)) refused.fetch_add(1);
-    }
-  });
-
-  std::vector<std::atomic<int>> answered(kCallers * kCalls);
-  std::atomic<int> wrong{0};
-  std::atomic<int> notFound{0};
-  RunThreads(kCallers, [&](int t) {
-    CpusSvc::AsyncServiceStub stub(apiStub);
-    for (int i = 0; i < kCalls; ++i) {
-      const std::int64_t index = std::int64_t{t} * kCalls + i;
-      auto& slot = answered[static_cast<std::size_t>(index)];
-      stub.Get(std::to_string(index * 5 + 1), nullptr,
-               GetResult([&, index](const boost::optional<InfoPtr>& r, const ErrorValuePtr& e,
-                                    const Progress&) {
-                 slot.fetch_add(1);
-                 if (e && e->name() == Errors::NotFound::typeName) {
-                   notFound.fetch_add(1);
-                 } else if (!r || !*r || (*r)->count != index * 5 + 1) {
-                   wrong.fetch_add(1);
-                 }
-               }));
-    }
-  });
-  stop.store(true);
-  toggler.join();
-
-  EXPECT_EQ(NotOnce(answered), 0);
-  EXPECT_EQ(wrong.load(), 0);
-  EXPECT_EQ(refused.load(), 0);
-  EXPECT_EQ(impl->calls.load() + notFound.load(), kCallers * kCalls);
+  EXPECT_EQ(Calls(*impl), kThreads * kCalls);
+  EXPECT_EQ(impl->BadResources(), 0);
 }
 
 // Binding touches no shared state: many bindings of one implementation at once.
 TEST(ProviderConcurrency, BindingFromSeveralThreads) {
   constexpr int kBinds = 200;
-  auto impl = std::make_shared<ThreadSafeCpus>();
+  auto impl = Answering();
   Tally tally(kThreads * kBinds);
   RunThreads(kThreads, [&](int t) {
     for (int i = 0; i < kBinds; ++i) {

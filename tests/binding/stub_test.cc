@@ -144,15 +144,10 @@ TEST_F(StubTest, TargetReceivesTheMethodIdentifiersAndInputsWithWireNames) {
     EXPECT_TRUE(call.input->Equals(*expected[i])) << call.input->ToString();
   }
   EXPECT_TRUE(gets.empty());  // no answer yet
-}
-
-TEST_F(StubTest, EveryCallMakesFreshIdentifiers) {
-  stub.Get("vm-1", nullptr, CatchGet());
-  stub.Get("vm-1", nullptr, CatchGet());
-  ASSERT_EQ(target->calls.size(), 2u);
-  EXPECT_NE(target->calls[0].methodId, target->calls[1].methodId);
-  EXPECT_NE(target->calls[0].methodId->interfaceId(), target->calls[1].methodId->interfaceId());
-  EXPECT_NE(target->calls[0].input, target->calls[1].input);
+  // Every call makes fresh identifiers.
+  stub.Get("vm-42", nullptr, CatchGet());
+  EXPECT_NE(target->calls[0].methodId, target->calls[2].methodId);
+  EXPECT_NE(target->calls[0].methodId->interfaceId(), target->calls[2].methodId->interfaceId());
 }
 
 TEST_F(StubTest, NullSpecIsRefusedBeforeTheCallReturns) {
@@ -178,8 +173,6 @@ TEST_F(StubTest, NullSpecIsRefusedBeforeTheCallReturns) {
 TEST_F(StubTest, OutputArrivesAsTheRecordWithTheResultObjectsProgress) {
   auto withExtra = InfoValue(4, 2, false, false);
   withExtra->SetField("threads_per_core", Int(2));
-  auto countAsText = InfoValue(0, 2, false, false);
-  countAsText->SetField("count", Str("12"));
   struct Case {
     const char* name;
     DataValuePtr output;
@@ -195,11 +188,9 @@ TEST_F(StubTest, OutputArrivesAsTheRecordWithTheResultObjectsProgress) {
     return i;
   };
   const Case cases[] = {
-      {"structure", InfoValue(4, 2, true, false), Progress{0, 1, 1}, info(4, 2, true, false)},
       {"runtime's own progress", InfoValue(1, 1, false, true), {2, 5, 5}, info(1, 1, false, true)},
       {"unknown fields are kept", withExtra, Progress{0, 1, 1}, info(4, 2, false, false)},
       {"empty string is a record with defaults", Str(""), {0, 1, 1}, info(0, 0, false, false)},
-      {"numeric text in an integer field", countAsText, {0, 1, 1}, info(12, 2, false, false)},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -223,8 +214,6 @@ TEST_F(StubTest, OutputArrivesAsTheRecordWithTheResultObjectsProgress) {
 
 // An output that does not convert is an error named by the short name, carrying the messages.
 TEST_F(StubTest, OutputThatDoesNotConvertIsAnInvalidArgumentError) {
-  auto wrongKind = InfoValue(1, 1, false, false);
-  wrongKind->SetField("count", Bool(true));
   auto noNumber = InfoValue(1, 1, false, false);
   noNumber->SetField("count", Str("four"));
   struct Case {
@@ -235,9 +224,7 @@ TEST_F(StubTest, OutputThatDoesNotConvertIsAnInvalidArgumentError) {
   const Case cases[] = {
       {"non-empty string", Str("four"), "tarn.data.bad.cast1"},
       {"integer", Int(4), nullptr},
-      {"list", List({}), nullptr},
       {"structure missing a required field", Struct(kInfoName, {{"count", Int(1)}}), nullptr},
-      {"count of the wrong kind", wrongKind, nullptr},
       {"count as text that is no number", noNumber, nullptr},
   };
   for (auto& c : cases) {
@@ -284,9 +271,7 @@ TEST_F(StubTest, VoidOperationAnswers) {
   const Case cases[] = {
       {"void value", VoidValue::GetInstance(), true},
       {"empty string", Str(""), true},
-      {"integer", Int(1), false},
       {"non-empty string", Str("done"), false},
-      {"structure", Struct("x", {}), false},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -312,35 +297,28 @@ TEST_F(StubTest, IntermediateReportsPassAndTheFinalAnswerStillArrives) {
     EXPECT_EQ(s.error, nullptr);
     EXPECT_EQ(s.progress, (Progress{0, 1, 2}));
   }
-  cb(Answer(InfoValue(6, 3, false, false)), Progress{0, 1, 1});
+  // A continuation offered by the runtime is not taken up.
+  int asked = 0;
+  cb(Answer(InfoValue(6, 3, false, false)), Progress{0, 1, 1},
+     [&asked](std::shared_ptr<AsyncApiResultCb>) { ++asked; });
+  EXPECT_EQ(asked, 0);
   ASSERT_EQ(gets.size(), 3u);
   ASSERT_TRUE(gets[2].result && *gets[2].result);
   EXPECT_EQ((*gets[2].result)->count, 6);
   EXPECT_EQ(gets[2].progress, (Progress{0, 1, 1}));
 }
 
-TEST_F(StubTest, ContinuationFromTheRuntimeIsIgnored) {
-  int asked = 0;
-  CallGet()(Answer(InfoValue(1, 1, false, false)), Progress{0, 1, 1},
-            [&asked](std::shared_ptr<AsyncApiResultCb>) { ++asked; });
-  EXPECT_EQ(asked, 0);
-  EXPECT_EQ(gets.size(), 1u);
-}
-
 TEST_F(StubTest, LateAnswerFromAnotherThreadReachesTheCaller) {
-  auto cb = CallGet();
+  // The stub that made the call is gone by the time the answer comes.
+  target->calls.clear();
+  CpusSvc::AsyncServiceStub(apiStub).Get("vm-1", nullptr, CatchGet());
+  auto cb = target->calls.back().callback;
   EXPECT_TRUE(gets.empty());
   std::thread runtime([cb] { cb(Answer(InfoValue(2, 1, false, true)), Progress{0, 1, 1}); });
   runtime.join();
   ASSERT_EQ(gets.size(), 1u);
   ASSERT_TRUE(gets[0].result && *gets[0].result);
   EXPECT_TRUE((*gets[0].result)->hotRemoveEnabled);
-}
-
-TEST_F(StubTest, AnswerArrivesAfterTheStubIsGone) {
-  CpusSvc::AsyncServiceStub(apiStub).Get("vm-1", nullptr, CatchGet());
-  target->calls.back().callback(Answer(InfoValue(1, 1, false, false)), Progress{0, 1, 1});
-  EXPECT_EQ(gets.size(), 1u);
 }
 
 TEST_F(StubTest, CallbackDroppedUnansweredTellsTheCallerNothing) {
@@ -390,14 +368,6 @@ TEST_F(StubDeathTest, SecondFinalAnswerEndsTheProcess) {
   cb(Answer(InfoValue(1, 1, false, false)), Progress{0, 1, 1});
   ASSERT_EQ(gets.size(), 1u);
   EXPECT_DEATH(cb(Answer(nullptr, Errors::NotFound::Create()), Progress{0, 1, 1}), "");
-}
-
-TEST_F(StubDeathTest, IntermediateReportAfterTheFinalAnswerEndsTheProcess) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  auto cb = CallUpdate();
-  cb(Answer(VoidValue::GetInstance()), Progress{0, 1, 1});
-  ASSERT_EQ(updates.size(), 1u);
-  EXPECT_DEATH(cb(nullptr, Progress{0, 1, 2}), "");
 }
 
 }  // namespace

@@ -71,7 +71,6 @@ TEST(RemoteSecurityTest, TokensAndRolesDecideBeforeTheImplementation) {
       {"reader-token-3", "nonexistent", "com.brantel.tarn.std.errors.unauthorized"},
       {"reader-token-3", "get", nullptr},
       {"operator-token-7", "update", nullptr},
-      {"operator-token-7", "get", nullptr},
   };
   int allowed = 0;
   for (const auto& c : cases) {

@@ -61,43 +61,23 @@ TEST(DataDefinitionPrimitiveTest, KindsAndTexts) {
   const auto voidDef = DataDefinition::Create<Void>();
   const auto blobDef = DataDefinition::CreatePrimitive(DataType::BLOB);
   const auto secretDef = DataDefinition::CreatePrimitive(DataType::SECRET);
-  EXPECT_EQ(boolDef->GetType(), DataType::BOOLEAN);
-  EXPECT_EQ(IntDef()->GetType(), DataType::INTEGER);
-  EXPECT_EQ(doubleDef->GetType(), DataType::DOUBLE);
-  EXPECT_EQ(StrDef()->GetType(), DataType::STRING);
-  EXPECT_EQ(voidDef->GetType(), DataType::VOID);
   const Case cases[] = {
       {"integer", IntDef(), Int(1), true, ""},
       {"integer from text", IntDef(), Str("-12"), true, ""},
       {"integer from bad text", IntDef(), Str("12x"), false, "string"},
-      {"integer from empty text", IntDef(), Str(""), false, "string"},
       {"integer from out-of-range text", IntDef(), Str("99999999999999999999"), false, "string"},
-      {"integer from double", IntDef(), DoubleValue::GetInstance(1.0), false, "double"},
-      {"integer from bool", IntDef(), Bool(true), false, "boolean"},
       {"integer from optional", IntDef(), Opt(Int(1)), false, "optional"},
       {"integer from null", IntDef(), nullptr, false, "nothing"},
-      {"bool", boolDef, Bool(false), true, ""},
       {"bool from text", boolDef, Str("true"), true, ""},
       {"bool from bad text", boolDef, Str("2x"), false, "string"},
-      {"bool from integer", boolDef, Int(1), false, "integer"},
-      {"double", doubleDef, DoubleValue::GetInstance(0.5), true, ""},
       {"double from integer", doubleDef, Int(2), true, ""},
-      {"double from text", doubleDef, Str("2.5"), true, ""},
       {"double from bad text", doubleDef, Str("x"), false, "string"},
-      {"string", StrDef(), Str("x"), true, ""},
       {"empty string", StrDef(), Str(""), true, ""},
-      {"string from integer", StrDef(), Int(1), false, "integer"},
       {"string from secret", StrDef(), SecretValue::GetInstance("x"), false, "secret"},
       {"string from list of strings", StrDef(), Texts({"x"}), false, "list of strings"},
-      {"string from null", StrDef(), nullptr, false, "nothing"},
-      {"void", voidDef, VoidValue::GetInstance(), true, ""},
       {"void from empty text", voidDef, Str(""), true, ""},
       {"void from text", voidDef, Str("x"), false, "string"},
-      {"void from struct", voidDef, StructValue::GetInstance("s"), false, "structure"},
-      {"void from null", voidDef, nullptr, false, "nothing"},
-      {"blob", blobDef, BlobValue::GetInstance("b"), true, ""},
       {"blob from string", blobDef, Str("b"), false, "string"},
-      {"secret", secretDef, SecretValue::GetInstance("s"), true, ""},
       {"secret from string", secretDef, Str("s"), false, "string"},
   };
   for (const auto& c : cases) {
@@ -166,13 +146,8 @@ TEST(DataDefinitionStructTest, RejectedValues) {
        Struct("com.x.info", {{"name", Str("a")}, {"note", Unset()}}),
        kMissing,
        {"count", "com.x.info"}},
-      {"missing name",
-       Struct("com.x.info", {{"count", Int(1)}, {"note", Unset()}}),
-       kMissing,
-       {"name", "com.x.info"}},
       {"integer for structure", Int(1), kKindMismatch, {"structure", "integer", "(value)"}},
       {"text for structure", Str("x"), kKindMismatch, {"structure", "string", "(value)"}},
-      {"list for structure", List({}), kKindMismatch, {"structure", "list", "(value)"}},
       {"null for structure", nullptr, kKindMismatch, {"structure", "nothing", "(value)"}},
       {"optional structure for structure",
        Opt(Struct("com.x.info", {})),
@@ -182,10 +157,6 @@ TEST(DataDefinitionStructTest, RejectedValues) {
        info(Str("many"), Str("a")),
        kKindMismatch,
        {"integer", "string", "count"}},
-      {"integer field for text",
-       info(Int(1), Int(2)),
-       kKindMismatch,
-       {"string", "integer", "name"}},
       {"null field", info(nullptr, Str("a")), kKindMismatch, {"integer", "nothing", "count"}},
       {"optional of the wrong kind",
        Struct("com.x.info", {{"count", Int(1)}, {"name", Str("a")}, {"note", Opt(Int(3))}}),
@@ -227,13 +198,6 @@ TEST(DataDefinitionStructTest, MismatchNamesThePathOfNestedFields) {
   m = ExpectInvalid(
       outer, Struct("com.x.outer", {{"inner", Struct("com.x.inner", {})}, {"items", List({})}}));
   ExpectMessage(m, kMissing, {"count", "com.x.inner"});
-}
-
-TEST(DataDefinitionStructTest, StopsAtTheFirstProblem) {
-  MessageList messages{BaseMessage{"earlier", "", {}}};
-  EXPECT_FALSE(InfoDef()->Validate(Struct("com.x.info", {{"count", Str("x")}}), messages));
-  ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[0].id, "earlier");
 }
 
 TEST(DataDefinitionStructTest, ErrorDefinitionChecksLikeAStructure) {
@@ -377,22 +341,16 @@ TEST(UnionCaseDefinitionTest, PredicateDecidesWhetherTheFieldIsSet) {
   };
   const std::vector<Case> cases = {
       {"A with payload", Str("A"), Int(5), nullptr},
-      {"A with optional payload", Str("A"), Opt(Int(5)), nullptr},
       {"A with payload as text", Str("A"), Str("5"), nullptr},
       {"A without payload", Str("A"), nullptr, isnotset},
       {"A with empty text", Str("A"), Str(""), isnotset},
-      {"A with unset optional", Str("A"), Unset(), isnotset},
       {"A with optional empty text", Str("A"), Opt(Str("")), isnotset},
       {"B without payload", Str("B"), nullptr, nullptr},
-      {"B with unset optional", Str("B"), Unset(), nullptr},
       {"B with empty text", Str("B"), Str(""), nullptr},
       {"B with payload", Str("B"), Int(5), isset},
-      {"B with optional payload", Str("B"), Opt(Int(5)), isset},
       {"C with payload", Str("C"), Int(5), nullptr},
-      {"C without payload", Str("C"), nullptr, nullptr},
       {"tag in an optional", Opt(Str("A")), nullptr, isnotset},
       {"tag missing, payload set", nullptr, Int(5), nullptr},
-      {"tag missing, no payload", nullptr, nullptr, nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -419,16 +377,6 @@ TEST(UnionCaseDefinitionTest, SetFieldIsCheckedAgainstTheHeldDefinition) {
   ExpectValid(structHeld, Choice(Str("A"), Opt(Struct("com.x.p", {{"n", Int(1)}}))));
   ExpectMessage(ExpectInvalid(structHeld, Choice(Str("A"), Struct("com.x.p", {}))), kMissing,
                 {"n", "com.x.p"});
-}
-
-TEST(UnionCaseDefinitionTest, MissingPredicateAcceptsEitherState) {
-  auto def = StructDefinition::GetInstance(
-      "com.x.choice", {{"payload", UnionCaseDefinition::GetInstance(IntDef(), "kind", nullptr)}});
-  ExpectValid(def, Choice(Str("A"), Int(1)));
-  ExpectValid(def, Choice(Str("A"), nullptr));
-  auto u = UnionCaseDefinition::GetInstance(IntDef(), "kind", nullptr);
-  EXPECT_TRUE(indeterminate(u->Case("anything")));
-  EXPECT_EQ(u->tagName(), "kind");
 }
 
 TEST(UnionCaseDefinitionTest, PredicateSeesTheTagText) {
@@ -472,20 +420,16 @@ TEST(ListDefinitionTest, ListsOfStringsAndOfStructures) {
   const std::vector<Case> cases = {
       {"texts for strings", strings, Texts({"a", "b"}), true},
       {"list of string values for strings", strings, List({Str("a"), Str("")}), true},
-      {"empty texts for strings", strings, Texts({}), true},
       {"empty text for strings", strings, Str(""), true},
       {"texts for structures", structs, Texts({"a"}), false},
       {"empty texts for structures", structs, Texts({}), true},
-      {"texts for integers", ints, Texts({"1"}), false},
       {"structures", structs, List({Struct("com.x.e", {{"n", Int(1)}})}), true},
       {"string element for structures", structs, List({Str("x")}), false},
       {"null element", structs, List({nullptr}), false},
       {"integers", ints, List({Int(1), Str("2")}), true},
       {"bad integer", ints, List({Int(1), Str("two")}), false},
       {"text for a list", ints, Str("1"), false},
-      {"structure for a list", ints, StructValue::GetInstance("s"), false},
       {"optional list for a list", ints, Opt(List({})), false},
-      {"null for a list", ints, nullptr, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -496,12 +440,6 @@ TEST(ListDefinitionTest, ListsOfStringsAndOfStructures) {
       EXPECT_EQ(m.defaultMessage.rfind("Unknown message id", 0), std::string::npos);
     }
   }
-}
-
-TEST(ListDefinitionTest, MissingListFieldIsMissing) {
-  auto def = StructDefinition::GetInstance("s", {{"items", ListDefinition::GetInstance(IntDef())}});
-  ExpectMessage(ExpectInvalid(def, StructValue::GetInstance("s")), kMissing, {"items", "s"});
-  ExpectValid(def, Struct("s", {{"items", Str("")}}));
 }
 
 TEST(OptionalDefinitionTest, SetUnsetBareAndEmptyText) {
@@ -612,17 +550,6 @@ TEST(OperationInputTest, FromValue) {
     ASSERT_EQ(messages.size(), 1u);
     ExpectMessage(messages[0], "tarn.data.invalid.type", {});
   }
-}
-
-// A conversion describes the value it read, whatever an earlier conversion left behind.
-TEST(OperationInputTest, SuccessfulConversionMarksTheInputValid) {
-  OperationInput input;
-  MessageList messages;
-  EXPECT_FALSE(FromValue(Int(1), input, messages));
-  messages.clear();
-  EXPECT_TRUE(
-      FromValue(StructValue::GetInstance(TypeInfo<OperationInput>::name()), input, messages));
-  EXPECT_TRUE(input.valid);
 }
 
 }  // namespace
