@@ -19,36 +19,19 @@
 #include "runtime/method.h"
 #include "runtime/provider.h"
 #include "runtime/stub.h"
+#include "tests/test_values.h"
 
 namespace ServiceTest {
 
-using Fields = std::vector<std::pair<std::string, Tarn::Data::DataValuePtr>>;
+// The value builders every folder's tests share.
+using KovTest::Bool;
+using KovTest::Fields;
+using KovTest::Int;
+using KovTest::List;
+using KovTest::Str;
+using KovTest::Struct;
+using KovTest::Texts;
 
-inline Tarn::Data::DataValuePtr Str(std::string text) {
-  return Tarn::Data::StringValue::GetInstance(std::move(text));
-}
-inline Tarn::Data::DataValuePtr Int(std::int64_t value) {
-  return Tarn::Data::IntegerValue::GetInstance(value);
-}
-inline Tarn::Data::DataValuePtr Bool(bool value) {
-  return Tarn::Data::BooleanValue::GetInstance(value);
-}
-inline Tarn::Data::DataValuePtr List(const std::vector<Tarn::Data::DataValuePtr>& elements) {
-  auto list = Tarn::Data::ListValue::GetInstance();
-  for (auto& e : elements) list->Add(e);
-  return list;
-}
-inline Tarn::Data::DataValuePtr Texts(const std::vector<std::string>& texts) {
-  auto list = Tarn::Data::ListValueString::GetInstance();
-  for (auto& t : texts) list->Add(t);
-  return list;
-}
-inline std::shared_ptr<Tarn::Data::StructValue> Struct(const std::string& name,
-                                                       const Fields& fields) {
-  auto value = Tarn::Data::StructValue::GetInstance(name);
-  for (auto& f : fields) value->SetField(f.first, f.second);
-  return value;
-}
 // A method input value: a structure under the runtime's operation-input name.
 inline std::shared_ptr<Tarn::Data::StructValue> Input(const Fields& fields) {
   return Struct(Tarn::Data::TypeInfo<Tarn::OperationInput>::name(), fields);
