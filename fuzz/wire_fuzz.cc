@@ -148,9 +148,16 @@ void WriteSeeds(const std::string& dir) {
   // Malformed values, each refused by one check of the decoder. `base` is cpus.update's input,
   // nodes 0-6: struct(2) [update_spec: struct(2) [cores_per_socket: optional(1) [integer]]
   // [count: optional(1) [integer]]] [vm: string].
-  auto bad = [&](const std::string& name, auto&& change) {
+  // Each is checked to meet the refusal it is for (`refusal` is the message id after
+  // "kov.remote.value."); an empty `refusal` marks a value the decoder takes.
+  auto bad = [&](const std::string& name, const std::string& refusal, auto&& change) {
     v1::Call call = base;
     change(*call.mutable_input());
+    DataValuePtr value;
+    Tarn::MessageList messages;
+    const bool decoded = Tarn::Remote::DecodeValue(call.input(), value, messages);
+    Check(refusal.empty() ? decoded : !decoded && messages[0].id == "kov.remote.value." + refusal,
+          "a malformed seed meets the refusal it is for");
     write("bad-" + name, call);
   };
   auto node = [](v1::Value& v, int i) { return v.mutable_nodes(i); };
@@ -160,39 +167,43 @@ void WriteSeeds(const std::string& dir) {
     n->set_field(field);
     return n;
   };
-  bad("no-nodes", [](v1::Value& v) { v.clear_nodes(); });
-  bad("kind-unspecified", [&](v1::Value& v) { node(v, 1)->set_kind(v1::KIND_UNSPECIFIED); });
-  bad("kind-unknown", [&](v1::Value& v) { node(v, 1)->set_kind(static_cast<v1::Kind>(99)); });
-  bad("trailing", [&](v1::Value& v) { leaf(v, v1::KIND_VOID, ""); });
-  bad("children-past-end", [&](v1::Value& v) { node(v, 0)->set_children(v.nodes_size()); });
-  bad("children-short", [&](v1::Value& v) { node(v, 1)->set_children(3); });
-  bad("field-unnamed", [&](v1::Value& v) { node(v, 1)->clear_field(); });
-  bad("field-outside", [&](v1::Value& v) { node(v, 0)->set_field("vm"); });
-  bad("field-in-list", [&](v1::Value& v) {
+  bad("no-nodes", "no.nodes", [](v1::Value& v) { v.clear_nodes(); });
+  bad("kind-unspecified", "kind.unknown",
+      [&](v1::Value& v) { node(v, 1)->set_kind(v1::KIND_UNSPECIFIED); });
+  bad("kind-unknown", "kind.unknown",
+      [&](v1::Value& v) { node(v, 1)->set_kind(static_cast<v1::Kind>(99)); });
+  bad("trailing", "trailing", [&](v1::Value& v) { leaf(v, v1::KIND_VOID, ""); });
+  bad("children-past-end", "children.past.end",
+      [&](v1::Value& v) { node(v, 0)->set_children(v.nodes_size()); });
+  bad("children-short", "children.past.end", [&](v1::Value& v) { node(v, 1)->set_children(3); });
+  bad("field-unnamed", "field.unnamed", [&](v1::Value& v) { node(v, 1)->clear_field(); });
+  bad("field-outside", "field.outside", [&](v1::Value& v) { node(v, 0)->set_field("vm"); });
+  bad("field-in-list", "field.outside", [&](v1::Value& v) {
     v.clear_nodes();
     leaf(v, v1::KIND_LIST, "")->set_integer(1);
     node(v, 0)->set_children(1);
     leaf(v, v1::KIND_VOID, "vm");
   });
-  bad("field-twice", [&](v1::Value& v) { node(v, 4)->set_field("cores_per_socket"); });
-  bad("string-list-element", [&](v1::Value& v) {
+  bad("field-twice", "field.twice",
+      [&](v1::Value& v) { node(v, 4)->set_field("cores_per_socket"); });
+  bad("string-list-element", "element.kind", [&](v1::Value& v) {
     v.clear_nodes();
     leaf(v, v1::KIND_STRING_LIST, "")->set_children(2);
     leaf(v, v1::KIND_STRING, "")->set_bytes("web-1");
     leaf(v, v1::KIND_INTEGER, "")->set_integer(1);
   });
-  bad("payload-kind", [&](v1::Value& v) { node(v, 6)->set_integer(3); });
-  bad("payload-missing", [&](v1::Value& v) { node(v, 6)->clear_payload(); });
-  bad("payload-extra", [&](v1::Value& v) { node(v, 0)->set_boolean(true); });
-  bad("name-on-leaf", [&](v1::Value& v) { node(v, 6)->set_name("x"); });
-  bad("leaf-children", [&](v1::Value& v) { node(v, 3)->set_children(1); });
-  bad("optional-children", [&](v1::Value& v) { node(v, 2)->set_children(2); });
-  bad("list-kind", [&](v1::Value& v) {
+  bad("payload-kind", "payload", [&](v1::Value& v) { node(v, 6)->set_integer(3); });
+  bad("payload-missing", "payload", [&](v1::Value& v) { node(v, 6)->clear_payload(); });
+  bad("payload-extra", "payload", [&](v1::Value& v) { node(v, 0)->set_boolean(true); });
+  bad("name-on-leaf", "name", [&](v1::Value& v) { node(v, 6)->set_name("x"); });
+  bad("leaf-children", "leaf.children", [&](v1::Value& v) { node(v, 3)->set_children(1); });
+  bad("optional-children", "optional.children", [&](v1::Value& v) { node(v, 2)->set_children(2); });
+  bad("list-kind", "list.kind", [&](v1::Value& v) {
     v.clear_nodes();
     leaf(v, v1::KIND_LIST, "")->set_integer(3);
   });
   // Well-formed values of every kind where the operation expects others: refused by the binding.
-  bad("every-kind", [&](v1::Value& v) {
+  bad("every-kind", "", [&](v1::Value& v) {
     node(v, 0)->set_children(node(v, 0)->children() + 9);
     leaf(v, v1::KIND_DOUBLE, "real")->set_real(-0.0);
     leaf(v, v1::KIND_BLOB, "blob")->set_bytes(std::string("\0\xff", 2));
@@ -204,7 +215,7 @@ void WriteSeeds(const std::string& dir) {
     leaf(v, v1::KIND_LIST, "set")->set_integer(2);
     leaf(v, v1::KIND_STRING_LIST, "strings");
   });
-  bad("count-as-text", [&](v1::Value& v) {
+  bad("count-as-text", "", [&](v1::Value& v) {
     node(v, 5)->set_kind(v1::KIND_STRING);
     node(v, 5)->set_bytes("9223372036854775808");
   });
