@@ -65,6 +65,52 @@ ReadsOnlyFn ReadsOnlyOf(std::shared_ptr<const Core::LocalProvider> provider) {
   };
 }
 
+void DispatchCall(Core::InvocationTarget& target, const v1::Call& call,
+                  const Core::AsyncApiResultCb& answer) {
+  Data::DataValuePtr input;
+  MessageList messages;
+  if (!DecodeValue(call.input(), input, messages)) {
+    answer(std::make_shared<Core::MethodResult>(nullptr, Errors::InvalidArgument::Create(messages)),
+           Progress{});
+    return;
+  }
+  auto methodId = Core::MethodIdentifier::GetInstance(
+      Core::InterfaceIdentifier::GetInstance(call.interface()), call.method());
+  target.Invoke(methodId, input, Core::AsyncActivation::GetInstance(), answer);
+}
+
+void MakeReply(std::uint64_t requestId, const std::string& call,
+               const Core::MethodResultPtr& result, const Progress& progress,
+               std::size_t maxMessageSize, v1::Reply& reply) {
+  reply.Clear();
+  reply.set_request_id(requestId);
+  reply.mutable_progress()->set_start(progress.start);
+  reply.mutable_progress()->set_total(progress.total);
+  reply.mutable_progress()->set_current(progress.current);
+  if (!result) return;
+  MessageList messages;
+  bool written;
+  if (result->error()) {
+    written = EncodeValue(result->error(), *reply.mutable_error(), messages);
+  } else if (result->output()) {
+    written = EncodeValue(result->output(), *reply.mutable_output(), messages);
+  } else {
+    reply.mutable_termination();
+    written = true;
+  }
+  if (written && reply.ByteSizeLong() > maxMessageSize) {
+    messages.push_back(MakeMessage("kov.remote.answer.too.large",
+                                   "The answer of {} is {} bytes, more than a message may hold.",
+                                   call, static_cast<std::uint64_t>(reply.ByteSizeLong())));
+    written = false;
+  }
+  if (!written) {
+    reply.clear_answer();
+    MessageList ignored;
+    EncodeValue(Errors::InternalServerError::Create(messages), *reply.mutable_error(), ignored);
+  }
+}
+
 namespace Detail {
 
 class CallState;
@@ -176,33 +222,7 @@ void CallState::Answer(const Core::MethodResultPtr& result, const Progress& prog
     }
   }
   v1::Reply reply;
-  reply.set_request_id(requestId_);
-  reply.mutable_progress()->set_start(progress.start);
-  reply.mutable_progress()->set_total(progress.total);
-  reply.mutable_progress()->set_current(progress.current);
-  MessageList messages;
-  if (result) {
-    bool written;
-    if (result->error()) {
-      written = EncodeValue(result->error(), *reply.mutable_error(), messages);
-    } else if (result->output()) {
-      written = EncodeValue(result->output(), *reply.mutable_output(), messages);
-    } else {
-      reply.mutable_termination();
-      written = true;
-    }
-    if (written && reply.ByteSizeLong() > maxMessageSize_) {
-      messages.push_back(MakeMessage("kov.remote.answer.too.large",
-                                     "The answer of {} is {} bytes, more than a message may hold.",
-                                     call_, static_cast<std::uint64_t>(reply.ByteSizeLong())));
-      written = false;
-    }
-    if (!written) {
-      reply.clear_answer();
-      MessageList ignored;
-      EncodeValue(Errors::InternalServerError::Create(messages), *reply.mutable_error(), ignored);
-    }
-  }
+  MakeReply(requestId_, call_, result, progress, maxMessageSize_, reply);
   std::unique_lock<std::mutex> lock(mutex_);
   if (answered_ || finished_) return;
   if (result) {
@@ -324,16 +344,9 @@ void ServedCall::Serve(grpc::CallbackServerContext* context, const v1::Call& req
     }
   }
 
-  Data::DataValuePtr input;
-  MessageList messages;
-  if (!DecodeValue(request.input(), input, messages)) {
-    return state_->Fail(Errors::InvalidArgument::Create(messages));
-  }
-  auto methodId = Core::MethodIdentifier::GetInstance(
-      Core::InterfaceIdentifier::GetInstance(request.interface()), request.method());
   std::shared_ptr<CallState> state = state_;
-  core.target->Invoke(
-      methodId, input, Core::AsyncActivation::GetInstance(),
+  DispatchCall(
+      *core.target, request,
       [state](const Core::MethodResultPtr& result, const Progress& progress,
               Core::AsyncApiResultCb::Continuation&&) { state->Answer(result, progress); });
 }

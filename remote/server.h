@@ -16,6 +16,15 @@
 #include "runtime/message.h"
 #include "runtime/stub.h"
 
+namespace kov {
+namespace remote {
+namespace v1 {
+class Call;
+class Reply;
+}  // namespace v1
+}  // namespace remote
+}  // namespace kov
+
 namespace Tarn {
 namespace Remote {
 
@@ -75,6 +84,19 @@ struct ServerOptions {
   // final answer is sent. It must not block for long; may be unset.
   std::function<void(const CallRecord&)> onCallDone;
 };
+
+// How a server handles a call it has admitted (its token checked): the input is decoded, and a call
+// whose input the decoder refuses is answered "invalid_argument" at once, without reaching
+// `target`; any other call goes to `target`, whose answers go to `answer`.
+KOV_EXPORT void DispatchCall(Core::InvocationTarget& target, const kov::remote::v1::Call& call,
+                             const Core::AsyncApiResultCb& answer);
+
+// Writes one answer of the call `call` ("interface/method") into `out` as the server sends it: an
+// intermediate report when `result` is null. An answer that cannot be encoded, or whose reply
+// would exceed `maxMessageSize`, goes out as "internal_server_error" instead.
+KOV_EXPORT void MakeReply(std::uint64_t requestId, const std::string& call,
+                          const Core::MethodResultPtr& result, const Progress& progress,
+                          std::size_t maxMessageSize, kov::remote::v1::Reply& out);
 
 class KOV_EXPORT Server {
  public:

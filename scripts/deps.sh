@@ -6,7 +6,9 @@ packages=(cmake ninja-build g++ libboost-dev libgtest-dev libgmock-dev libbenchm
   nlohmann-json3-dev python3 pkg-config
   # The network transport (remote/): gRPC, protobuf and its compiler with the gRPC plugin,
   # OpenSSL for token digests, and the openssl command that makes the TLS tests' certificates.
-  libgrpc++-dev libprotobuf-dev protobuf-compiler protobuf-compiler-grpc libssl-dev openssl)
+  libgrpc++-dev libprotobuf-dev protobuf-compiler protobuf-compiler-grpc libssl-dev openssl
+  # The fuzz targets (fuzz/): clang, and the libFuzzer runtime; xxd shows a crashing input in CI.
+  clang libclang-rt-14-dev xxd)
 
 missing=()
 for pkg in "${packages[@]}"; do

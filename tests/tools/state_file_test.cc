@@ -31,6 +31,7 @@ LabData FullLab() {
   m.cdroms.push_back({"cdrom-2", "ide0:1", "IMAGE", "", false, ""});
   m.cdroms.push_back({"cdrom-4", "ide1:0", "ATAPI", "/dev/sr0", false, ""});
   m.disks.push_back({"disk-1", "scsi0:0"});
+  m.disks.push_back({"disk-9", "scsi0:1"});  // named by the caller, beyond the counter
   m.networks.push_back({"lan", "E1000E", "ethernet0"});
   m.sataControllers[0] = "AHCI";
   m.scsiControllers[3] = "ZSCSI";
