@@ -267,6 +267,7 @@ TEST(DataValueEqualsTest, ByValueForEveryKind) {
       {"integer vs double", Int(1), Dbl(1.0), false},
       {"nan equals nan", Dbl(nan), Dbl(nan), true},
       {"nan vs number", Dbl(nan), Dbl(0), false},
+      {"other boolean", Bool(true), Bool(false), false},
       {"bool vs integer", Bool(true), Int(1), false},
       {"embedded zero", Str(std::string("a\0b", 3)), Str(std::string("a\0c", 3)), false},
       {"string vs secret", Str("a"), secret("a"), false},
