@@ -20,6 +20,7 @@
 #ifdef KOV_BENCH_PROTOBUF
 #include "records.pb.h"
 #endif
+#include "bench/bench_main.h"
 #include "runtime/local_provider.h"
 #include "vm/compute/cpus.h"
 #include "vm/data_sets.h"
@@ -512,32 +513,7 @@ void PrintSummary(const CollectingReporter& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<char*> args(argv, argv + argc);
-  bool smoke = false;
-  bool repetitionsGiven = false;
-  std::string minTime = "--benchmark_min_time=0";
-  // Unless told otherwise: five repetitions of each benchmark, in random order, so that the two
-  // sides of every ratio are measured interleaved in time.
-  std::string repetitions = "--benchmark_repetitions=5";
-  std::string interleave = "--benchmark_enable_random_interleaving=true";
-  for (auto it = args.begin(); it != args.end();) {
-    std::string arg(*it);
-    if (arg == "--smoke") {
-      smoke = true;
-      it = args.erase(it);
-      continue;
-    }
-    if (arg.rfind("--benchmark_repetitions", 0) == 0) repetitionsGiven = true;
-    ++it;
-  }
-  if (smoke) {
-    args.push_back(&minTime[0]);
-  } else if (!repetitionsGiven) {
-    args.push_back(&repetitions[0]);
-    args.push_back(&interleave[0]);
-  }
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
+  KovBench::Initialize(argc, argv);
   CollectingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   PrintSummary(reporter);

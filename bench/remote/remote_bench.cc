@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_main.h"
 #include "bench/remote/bench.grpc.pb.h"
 #include "remote/client.h"
 #include "remote/server.h"
@@ -297,31 +298,7 @@ void PrintSummary(const CollectingReporter& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<char*> args(argv, argv + argc);
-  bool smoke = false;
-  bool repetitionsGiven = false;
-  std::string minTime = "--benchmark_min_time=0";
-  std::string repetitions = "--benchmark_repetitions=5";
-  std::string interleave = "--benchmark_enable_random_interleaving=true";
-  for (auto it = args.begin(); it != args.end();) {
-    std::string arg(*it);
-    if (arg == "--smoke") {
-      smoke = true;
-      it = args.erase(it);
-      continue;
-    }
-    if (arg.rfind("--benchmark_repetitions", 0) == 0) repetitionsGiven = true;
-    ++it;
-  }
-  if (smoke) {
-    args.push_back(&minTime[0]);
-  } else if (!repetitionsGiven) {
-    // Five repetitions in random order, so that both sides of a ratio interleave in time.
-    args.push_back(&repetitions[0]);
-    args.push_back(&interleave[0]);
-  }
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
+  const bool smoke = KovBench::Initialize(argc, argv);
   gServers = new Servers();
   CollectingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
