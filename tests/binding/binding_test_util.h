@@ -1,16 +1,23 @@
-// Helpers shared by the binding tests: the typed conversions with their message lists, field-list
-// edits, and the generated records the tests convert, check and describe.
+// Helpers shared by the binding tests: typed conversions, field-list edits, and the generated cpus
+// service driven through its provider and client faces (a fake implementation, a recording caller
+// and dynamic values of its inputs and outputs).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <boost/optional.hpp>
-#include <ostream>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "binding/service.h"
+#include "runtime/activation.h"
+#include "runtime/operation_input.h"
+#include "runtime/std_errors.h"
 #include "tests/test_values.h"
 #include "vm/compute/cpus.h"
 #include "vm/data_sets.h"
@@ -18,41 +25,41 @@
 #include "vm/device/disk.h"
 #include "vm/power.h"
 
-namespace boost {
-// Lets test failures show optional members.
-template <class T>
-void PrintTo(const optional<T>& value, std::ostream* out) {
-  *out << (value ? "optional(" + ::testing::PrintToString(*value) + ")" : std::string("none"));
-}
-}  // namespace boost
-
 namespace KovTest {
 
+using ::Tarn::Progress;
+using ::Tarn::Core::AsyncActivation;
+using ::Tarn::Core::AsyncApiResultCb;
+using ::Tarn::Core::MethodResultPtr;
+using ::Tarn::Data::ErrorValuePtr;
 using CdromSvc = ::Com::Brantel::Kov::Vm::Device::CdromSvc;
 using DiskSvc = ::Com::Brantel::Kov::Vm::Device::DiskSvc;
 using DataSetsSvc = ::Com::Brantel::Kov::Vm::DataSetsSvc;
 using PowerSvc = ::Com::Brantel::Kov::Vm::PowerSvc;
+using CpusSvc = ::Com::Brantel::Kov::Vm::Compute::CpusSvc;
 using Access = DataSetsSvc::Access;
 using Backing = CdromSvc::BackingType;
+namespace Errors = ::Com::Brantel::Tarn::Std::Errors;
+using GetResult = CpusSvc::GetMethod::ResultCbType;
+using UpdateResult = CpusSvc::UpdateMethod::ResultCbType;
+using InfoPtr = std::shared_ptr<const CpusSvc::Info>;
 
-// `fields` with the field `name` set to `value` (appended when absent), or removed.
+constexpr char kInfoName[] = "com.brantel.kov.vm.compute.cpus.info";
+constexpr char kSpecName[] = "com.brantel.kov.vm.compute.cpus.update_spec";
+const Progress kFinal{0, 1, 1};
+
+// `fields` with the field `name` set to `value` (appended when absent), or removed when null.
 inline Fields With(Fields fields, const std::string& name, DataValuePtr value) {
-  for (auto& f : fields) {
-    if (f.first == name) {
-      f.second = std::move(value);
-      return fields;
-    }
-  }
-  fields.emplace_back(name, std::move(value));
-  return fields;
-}
-inline Fields Without(Fields fields, const std::string& name) {
   for (auto it = fields.begin(); it != fields.end(); ++it) {
-    if (it->first == name) {
+    if (it->first != name) continue;
+    if (value) {
+      it->second = std::move(value);
+    } else {
       fields.erase(it);
-      break;
     }
+    return fields;
   }
+  if (value) fields.emplace_back(name, std::move(value));
   return fields;
 }
 
@@ -60,7 +67,6 @@ template <class E>
 E EnumOf(const std::string& text) {
   return ::Tarn::EnumFromText<E>(text);
 }
-
 template <class T>
 DataValuePtr ToValue(const T& record, MessageList& messages, bool* ok = nullptr) {
   DataValuePtr value;
@@ -80,11 +86,77 @@ DataValuePtr ValueOf(const T& record) {
   EXPECT_TRUE(messages.empty());
   return value;
 }
-
 // A list of message arguments, written as a call so that a table keeps one line a case.
 template <class... T>
 std::vector<std::string> A(const T&... args) {
   return {std::string(args)...};
 }
+inline std::vector<std::string> MessageIds(const ErrorValuePtr& error) {
+  return error ? Ids(error->Messages()) : std::vector<std::string>{};
+}
+
+// Operation input values of the cpus service.
+inline std::shared_ptr<::Tarn::Data::StructValue> Input(const Fields& fields) {
+  return Struct(::Tarn::Data::TypeInfo<::Tarn::OperationInput>::name(), fields);
+}
+inline DataValuePtr GetInput(const std::string& vm) { return Input({{"vm", Str(vm)}}); }
+inline DataValuePtr Spec(const Fields& fields = {}) { return Struct(kSpecName, fields); }
+inline DataValuePtr UpdateInput(const std::string& vm, DataValuePtr spec) {
+  return Input({{"vm", Str(vm)}, {"update_spec", std::move(spec)}});
+}
+inline std::shared_ptr<::Tarn::Data::StructValue> InfoValue(std::int64_t count, std::int64_t cores,
+                                                            bool add, bool remove) {
+  return Struct(kInfoName, {{"count", Int(count)},
+                            {"cores_per_socket", Int(cores)},
+                            {"hot_add_enabled", Bool(add)},
+                            {"hot_remove_enabled", Bool(remove)}});
+}
+
+// An implementation that records what reaches it and answers as each test tells it to: by default
+// "get" answers a record whose count is 4 and "update" succeeds. Calls may come from many threads;
+// set the answers before they start.
+class FakeCpus : public CpusSvc::AsyncServiceInterface {
+ public:
+  struct Call {
+    std::string vm;
+    std::shared_ptr<const CpusSvc::UpdateSpec> spec;
+    std::shared_ptr<AsyncActivation> activation;
+  };
+
+  std::function<void(const std::string&, const GetResult&)> onGet = [](const std::string&,
+                                                                       const GetResult& result) {
+    auto info = std::make_shared<CpusSvc::Info>();
+    info->count = 4;
+    result(info);
+  };
+  std::function<void(const UpdateResult&)> onUpdate = [](const UpdateResult& result) {
+    result(::Tarn::Void());
+  };
+
+  void Get(const std::string& vm, const std::shared_ptr<AsyncActivation>& activation,
+           const GetResult& result) override {
+    Note(gets, {vm, nullptr, activation}, activation);
+    onGet(vm, result);
+  }
+  void Update(const std::string& vm, const std::shared_ptr<const CpusSvc::UpdateSpec>& spec,
+              const std::shared_ptr<AsyncActivation>& activation,
+              const UpdateResult& result) override {
+    Note(updates, {vm, spec, activation}, activation);
+    onUpdate(result);
+  }
+
+  std::vector<Call> gets;
+  std::vector<Call> updates;
+  int badResources = 0;  // calls whose activation did not name exactly their machine on arrival
+
+ private:
+  void Note(std::vector<Call>& calls, Call call, const std::shared_ptr<AsyncActivation>& a) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    badResources += a->resourceIds() !=
+                    std::vector<std::string>{"com.brantel.kov.vm.VirtualMachine." + call.vm};
+    calls.push_back(std::move(call));
+  }
+  std::mutex mutex_;
+};
 
 }  // namespace KovTest

@@ -1,0 +1,704 @@
+// One call through the bindings: the one-shot result object, the provider face from the runtime's
+// input value to the answer handed back to its callback, and the client face from a stub call to
+// the caller's result object. The runtime on either side is a recording stand-in.
+#include <gtest/gtest.h>
+
+#include <boost/optional/optional_io.hpp>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "binding/async_result.h"
+#include "binding/provider.h"
+#include "binding/stub.h"
+#include "runtime/l10n.h"
+#include "runtime/stub.h"
+#include "tests/binding/binding_test_util.h"
+
+namespace KovTest {
+namespace {
+
+using Tarn::Core::MethodResult;
+using Tarn::Data::DataType;
+using Tarn::Data::ErrorValue;
+using Tarn::Data::NativeError;
+using Tarn::Data::StructDefinition;
+using Tarn::Data::VoidValue;
+using Tarn::L10n::Localizer;
+using Tarn::Provider::AsyncApiMethod;
+using Tarn::Provider::AsyncApiMethodPtr;
+using Tarn::Provider::AsyncApiMethodSignal;
+using Names = std::vector<std::string>;
+using IntResult = Tarn::AsyncResult<int>;
+
+constexpr char kInvalidArgument[] = "com.brantel.tarn.std.errors.invalid_argument";
+constexpr char kInternalServerError[] = "com.brantel.tarn.std.errors.internal_server_error";
+
+// ---- the result object ----
+
+TEST(AsyncResult, WhichCallbackADeliveryReachesAndWhenItIsSpent) {
+  std::vector<std::string> seen;
+  auto note = [&seen](const char* how, const boost::optional<int>& r, const Progress& p,
+                      const boost::optional<NativeError>& n = boost::none) {
+    seen.push_back(std::string(how) + (r ? std::to_string(*r) : "-") + " " +
+                   std::to_string(p.current) + "/" + std::to_string(p.total) +
+                   (n ? " " + n->errorType : ""));
+  };
+  IntResult::ResultCb::Short shortCb = [&](const boost::optional<int>& r, const ErrorValuePtr&,
+                                           const Progress& p) { note("short ", r, p); };
+  IntResult::ResultCb::Full fullCb = [&](const boost::optional<int>& r, const ErrorValuePtr&,
+                                         const boost::optional<NativeError>& n,
+                                         const Progress& p) { note("full ", r, p, n); };
+  IntResult full(fullCb), both(shortCb);
+  EXPECT_FALSE(full.resultCb().shortCb || both.resultCb().fullCb);
+  both.resultCb().fullCb = fullCb;  // with both set, the short one wins
+  const NativeError native{"some.error", {}, {}};
+  full.resultCb()(boost::none, nullptr, native, Progress{0, 1, 3});  // reports do not spend
+  both.resultCb()(boost::none, nullptr, native, Progress{0, 2, 3});
+  IntResult copy = full;  // a copy made before the delivery delivers too
+  full(7);
+  copy.error(nullptr);
+  both(8);
+  EXPECT_EQ(seen, Names({"full - 3/1 some.error", "short - 3/2", "full 7 1/1", "full - 1/1",
+                         "short 8 1/1"}));
+  EXPECT_TRUE(full.resultCb().shortCb && full.resultCb().fullCb);  // replaced: spent
+  // Failed deliveries leave it unspent: neither callback set, or the callback threw.
+  IntResult none;
+  EXPECT_THROW(none(1), std::bad_function_call);
+  EXPECT_THROW(none.error(nullptr), std::bad_function_call);
+  EXPECT_FALSE(none.resultCb().shortCb || none.resultCb().fullCb);
+  IntResult throwing([&](const boost::optional<int>& r, const ErrorValuePtr&, const Progress& p) {
+    if (note("throwing ", r, p), *r == 1) throw std::runtime_error("receiver failed");
+  });
+  EXPECT_THROW(throwing(1), std::runtime_error);
+  throwing(2);
+  EXPECT_EQ(seen.back(), "throwing 2 1/1");
+}
+
+// A second delivery through one result object is a fault that ends the process.
+TEST(AsyncResultDeathTest, SecondDeliveryEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  IntResult r([](const boost::optional<int>&, const ErrorValuePtr&, const Progress&) {});
+  r(1);
+  auto report = [&r] { r.resultCb()(boost::none, nullptr, boost::none, Progress{0, 1, 2}); };
+  auto copy = [&r] { IntResult(r).error(nullptr); };  // a copy made after the delivery is spent
+  EXPECT_DEATH(copy(), "");
+  EXPECT_DEATH(report(), "");
+}
+
+// ---- the provider face ----
+
+// One answer as the runtime's callback received it.
+struct Answer {
+  MethodResultPtr result;
+  Progress progress;
+  bool withContinuation;
+};
+AsyncApiResultCb RecordInto(std::vector<Answer>* answers) {
+  return AsyncApiResultCb([answers](const MethodResultPtr& r, const Progress& p,
+                                    AsyncApiResultCb::Continuation&& next) {
+    answers->push_back({r, p, static_cast<bool>(next)});
+  });
+}
+Names ErrorNames(const Tarn::Provider::DataDefinitionList& defs) {
+  Names names;
+  for (auto& def : defs) names.push_back(static_cast<const StructDefinition&>(*def).name());
+  return names;
+}
+std::shared_ptr<Localizer> LocalizerOf(const AsyncApiMethodPtr& m) {
+  return std::dynamic_pointer_cast<const AsyncApiMethodSignal>(m)->localizer();
+}
+
+class ProviderTest : public ::testing::Test {
+ protected:
+  AsyncApiMethodPtr Get() const { return iface->methods().at(0); }
+  AsyncApiMethodPtr Update() const { return iface->methods().at(1); }
+  void Invoke(const AsyncApiMethodPtr& method, const DataValuePtr& input) {
+    method->Invoke(input, activation, RecordInto(&answers));
+  }
+  // Invokes afresh and returns the error of the one final answer.
+  ErrorValuePtr ErrorOf(const AsyncApiMethodPtr& method, const DataValuePtr& input) {
+    answers.clear();
+    Invoke(method, input);
+    EXPECT_EQ(answers.size(), 1u);
+    if (answers.size() != 1 || !answers[0].result || !answers[0].result->error()) return nullptr;
+    EXPECT_FALSE(answers[0].result->output());
+    EXPECT_EQ(answers[0].progress, kFinal);
+    EXPECT_FALSE(answers[0].withContinuation);
+    return answers[0].result->error();
+  }
+  // The name of the error answering "get" of "vm-1" when the implementation answers `how`.
+  std::string GetAnswered(std::function<void(const std::string&, const GetResult&)> how) {
+    impl->onGet = std::move(how);
+    ErrorValuePtr error = ErrorOf(Get(), GetInput("vm-1"));
+    return error ? error->name() + (error->Messages().empty() ? "" : " with messages") : "none";
+  }
+  // The "get" method object with other definitions, connected to `impl`.
+  AsyncApiMethodPtr GetWith(Tarn::Data::DataDefinitionPtr input,
+                            Tarn::Data::DataDefinitionPtr output) {
+    return AsyncApiMethodSignal::GetInstance(
+        "get", std::move(input), std::move(output), CpusSvc::GetMethod::errorDefs(), nullptr,
+        AsyncApiMethodSignal::Handler(CpusSvc::AsyncServiceBinderHelper::GetMethodBuilder()(
+            &CpusSvc::AsyncServiceInterface::Get, impl, nullptr)));
+  }
+  // Keeps the result object of the next "get" for the test to answer later.
+  void KeepGet(GetResult* kept) {
+    impl->onGet = [kept](const std::string&, const GetResult& result) { *kept = result; };
+  }
+
+  std::shared_ptr<FakeCpus> impl = std::make_shared<FakeCpus>();
+  std::shared_ptr<Tarn::Provider::AsyncApiInterface> iface =
+      CpusSvc::AsyncServiceBinder::BindImplementation(impl);
+  std::shared_ptr<AsyncActivation> activation = AsyncActivation::GetInstance();
+  std::vector<Answer> answers;
+};
+
+TEST_F(ProviderTest, BindingMakesMethodObjectsInSlotOrderOncePerBinding) {
+  EXPECT_EQ(iface->identifier()->name(), "com.brantel.kov.vm.compute.cpus");
+  ASSERT_EQ(iface->methods().size(), 2u);
+  EXPECT_EQ(Get()->methodName() + " " + Update()->methodName(), "get update");
+  EXPECT_EQ(ErrorNames(Update()->errorDefinitions()),
+            ErrorNames(CpusSvc::UpdateMethod::errorDefs()));
+  EXPECT_EQ(Update()->outputDefinition()->GetType(), DataType::VOID);
+  // Built once per binding; the method class builds afresh; the non-const list is a copy.
+  EXPECT_EQ(Get()->inputDefinition(), Get()->inputDefinition());
+  EXPECT_EQ(&Get()->errorDefinitions(), &Get()->errorDefinitions());
+  EXPECT_NE(CpusSvc::GetMethod::inputDef(), CpusSvc::GetMethod::inputDef());
+  std::const_pointer_cast<AsyncApiMethod>(Update())->errorDefinitions().clear();
+  EXPECT_EQ(Update()->errorDefinitions().size(), CpusSvc::UpdateMethod::errorDefs().size());
+  // Each bind has its own objects and localizer; the implementation is shared.
+  auto second = CpusSvc::AsyncServiceBinder::BindImplementation(impl);
+  EXPECT_NE(second->identifier(), iface->identifier());
+  EXPECT_NE(second->methods()[0]->inputDefinition(), Get()->inputDefinition());
+  ASSERT_TRUE(LocalizerOf(Get()));
+  EXPECT_EQ(LocalizerOf(Get()), LocalizerOf(Update()));
+  EXPECT_NE(LocalizerOf(second->methods()[0]), LocalizerOf(Get()));
+  EXPECT_FALSE(LocalizerOf(Get())->keepActivationLocalizer);
+  Invoke(second->methods()[0], GetInput("b"));
+  EXPECT_EQ(impl->gets.at(0).vm, "b");
+  // A method's definition is a new object sharing the method's definitions.
+  auto interfaceId = Tarn::Core::InterfaceIdentifier::GetInstance("some.interface");
+  auto first = Update()->definition(interfaceId), again = Update()->definition(interfaceId);
+  EXPECT_NE(first->identifier(), again->identifier());
+  EXPECT_EQ(first->identifier()->interfaceId(), interfaceId);
+  EXPECT_EQ(first->identifier()->name(), "update");
+  EXPECT_EQ(first->input(), Update()->inputDefinition());
+  EXPECT_EQ(again->output(), Update()->outputDefinition());
+}
+
+TEST_F(ProviderTest, GoodInputReachesTheImplementationAfterTheResourceIsRecorded) {
+  const std::pair<DataValuePtr, boost::optional<std::int64_t>> specs[] = {
+      {Spec({{"count", Int(8)}}), 8},
+      {Str(""), boost::none},  // the empty string is a spec with nothing set
+      {Spec({{"future_field", Unset()}}), boost::none},
+  };
+  for (auto& [spec, count] : specs) {
+    Invoke(Update(), UpdateInput("vm-2", spec));
+    ASSERT_TRUE(impl->updates.back().spec);
+    EXPECT_EQ(impl->updates.back().spec->count, count);
+    EXPECT_EQ(impl->updates.back().activation, activation);
+    activation = AsyncActivation::GetInstance();
+  }
+  Invoke(Get(), Input({{"vm", Str("vm-7")}, {"later", Unset()}}));
+  EXPECT_EQ(impl->gets.at(0).vm, "vm-7");
+  EXPECT_EQ(impl->badResources, 0);
+  ASSERT_EQ(answers.size(), 4u);
+  for (auto& a : answers) EXPECT_TRUE(a.result->success());
+  EXPECT_EQ(answers[0].result->output()->GetType(), DataType::VOID);
+  EXPECT_EQ(*answers[3].result->output(), *InfoValue(4, 0, false, false));
+}
+
+// Every kind of bad input is answered with the invalid-argument error; the implementation is not
+// called, no resource is recorded, and exactly one answer comes back.
+TEST_F(ProviderTest, BadInputIsAnsweredWithInvalidArgument) {
+  const std::string ns = "::Com::Brantel::Kov::Vm::Compute::CpusSvc::";
+  const std::string invalid = "tarn.invoke.invalid.input", extra = "tarn.data.compound.field.extra";
+  auto anything = StructDefinition::GetInstance("anything", {});
+  const struct {
+    AsyncApiMethodPtr method;
+    DataValuePtr input;
+    Names first;  // the leading message ids and arguments, where they are fixed
+  } cases[] = {
+      {Get(), nullptr, {}},
+      {Get(), Int(3), {}},
+      {Get(), Str("vm-1"), {}},
+      {Get(), Input({}), {}},
+      {Get(), Input({{"vm", Unset()}}), {}},
+      {Get(),
+       Input({{"vm", Str("v")}, {"extra", Int(1)}}),
+       {invalid, ns + "Get", extra, ns + "GetMethod::Input", "extra"}},
+      {Update(), Input({{"vm", Str("vm-1")}}), {}},
+      {Update(), UpdateInput("vm-1", nullptr), {}},
+      {Update(), UpdateInput("vm-1", Spec({{"count", Str("many")}})), {}},
+      {Update(),
+       UpdateInput("vm-1", Spec({{"count", Int(2)}, {"sockets", Int(2)}})),
+       {invalid, ns + "Update", extra, ns + "UpdateSpec", "sockets"}},
+      // The filter's own conversion, for values that an input definition lets through.
+      {GetWith(anything, Get()->outputDefinition()),
+       Input({{"vm", Int(5)}}),
+       {"tarn.data.value.kind.mismatch"}},
+      {GetWith(anything, Get()->outputDefinition()),
+       Input({}),
+       {"tarn.data.compound.field.missing"}},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.input ? c.input->ToString() : "null");
+    ErrorValuePtr error = ErrorOf(c.method, c.input);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->name(), kInvalidArgument);
+    Names got;
+    for (auto& m : error->Messages()) {
+      got.push_back(m.id);
+      got.insert(got.end(), m.args.begin(), m.args.end() - (m.id == extra));  // drops the text
+    }
+    ASSERT_FALSE(got.empty());
+    got.resize(std::max(c.first.size(), std::size_t{1}));
+    if (!c.first.empty()) {
+      EXPECT_EQ(got, c.first);
+    }
+  }
+  EXPECT_TRUE(impl->gets.empty() && impl->updates.empty());
+  EXPECT_TRUE(activation->resourceIds().empty());
+  // A method object without a handler reports that first, whatever the input.
+  auto bare =
+      AsyncApiMethodSignal::GetInstance("get", Get()->inputDefinition(), Get()->outputDefinition(),
+                                        CpusSvc::GetMethod::errorDefs(), nullptr);
+  ErrorValuePtr error = ErrorOf(bare, nullptr);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->name(), kInternalServerError);
+  EXPECT_EQ(MessageIds(error), Names{"tarn.provider.method.signal.not.connected"});
+  EXPECT_TRUE(answers[0].result->flag());
+}
+
+TEST_F(ProviderTest, LocalizerOfTheActivationAfterTheCall) {
+  auto bound = std::make_shared<Localizer>(), keeping = std::make_shared<Localizer>(),
+       own = std::make_shared<Localizer>();
+  keeping->keepActivationLocalizer = true;
+  const struct {
+    std::shared_ptr<Localizer> bind, before, after;  // bound with; the activation's before, after
+    bool update;
+  } cases[] = {
+      {bound, own, bound, false}, {bound, nullptr, bound, true},
+      {keeping, own, own, false}, {keeping, nullptr, keeping, false},
+      {nullptr, own, own, false}, {nullptr, nullptr, nullptr, false},
+  };
+  for (auto& c : cases) {
+    auto service = CpusSvc::AsyncServiceBinder::BindImplementation(impl, c.bind);
+    for (auto& m : service->methods()) EXPECT_EQ(LocalizerOf(m), c.bind);
+    activation = AsyncActivation::GetInstance();
+    activation->localizer = c.before;
+    Invoke(service->methods()[c.update], c.update ? UpdateInput("vm-1", Spec()) : GetInput("v"));
+    EXPECT_EQ(activation->localizer, c.after) << (&c - cases);
+  }
+  activation = AsyncActivation::GetInstance();  // input its definition rejects: left alone
+  Invoke(Get(), Input({}));
+  EXPECT_EQ(activation->localizer, nullptr);
+}
+
+TEST_F(ProviderTest, WhatTheImplementationAnswersAndWhatReachesTheCaller) {
+  // Listed errors and the runtime's own pass as they are; others become the internal server error
+  // naming them.
+  for (bool update : {false, true}) {
+    Names passing = ErrorNames((update ? Update() : Get())->errorDefinitions());
+    passing.insert(passing.end(), {kInvalidArgument, kInternalServerError});
+    for (const auto& name : passing) {
+      auto sent =
+          ErrorValue::Create(name, {Tarn::Message<Tarn::CoreTag>("tarn.data.invalid.type")});
+      impl->onGet = [sent](const std::string&, const GetResult& result) { result.error(sent); };
+      impl->onUpdate = [sent](const UpdateResult& result) { result.error(sent); };
+      ErrorValuePtr error = ErrorOf(update ? Update() : Get(),
+                                    update ? UpdateInput("vm-1", Spec()) : GetInput("vm-1"));
+      ASSERT_TRUE(error);
+      EXPECT_EQ(*error, *sent);
+    }
+  }
+  for (const std::string name : {"com.brantel.tarn.std.errors.resource_busy",  // "update" only
+                                 "com.example.custom"}) {
+    GetAnswered(
+        [&](const std::string&, const GetResult& r) { r.error(ErrorValue::Create(name, {})); });
+    EXPECT_EQ(answers.at(0).result->error()->name(), kInternalServerError);
+    EXPECT_EQ(answers[0].result->error()->Messages().at(0).args.at(1), name);
+  }
+  const auto notFound = Errors::NotFound::Create();
+  auto native = [](const char* name) {
+    return [name](const std::string&, const GetResult& r) {
+      r.resultCb()(boost::none, nullptr, NativeError{name, {}, {}}, kFinal);
+    };
+  };
+  const std::string ise = kInternalServerError, withMessages = " with messages";
+  EXPECT_EQ(GetAnswered([](const std::string&, const GetResult& r) { r(nullptr); }), ise);
+  EXPECT_EQ(GetAnswered([](const std::string&, const GetResult& r) {  // listed, wrong shape
+              r.error(std::make_shared<ErrorValue>(Errors::NotFound::typeName));
+            }),
+            ise + withMessages);
+  EXPECT_EQ(GetAnswered([&](const std::string&, const GetResult& r) {  // the error wins
+              r.resultCb()(InfoPtr(new CpusSvc::Info), notFound, boost::none, kFinal);
+            }),
+            Errors::NotFound::typeName);
+  EXPECT_EQ(GetAnswered(native(Errors::Unauthorized::typeName)), Errors::Unauthorized::typeName);
+  EXPECT_EQ(GetAnswered(native(Errors::AlreadyExists::typeName)), ise + withMessages);
+  // An output that does not fit the method's output definition.
+  impl->onGet = FakeCpus().onGet;
+  ErrorValuePtr error =
+      ErrorOf(GetWith(Get()->inputDefinition(), Tarn::Data::DataDefinition::Create<std::int64_t>()),
+              GetInput("vm-1"));
+  EXPECT_EQ(error ? error->name() : "", ise);
+  // An exception from the implementation passes through and sends nothing.
+  answers.clear();
+  impl->onGet = [](const std::string&, const GetResult&) { throw std::runtime_error("host"); };
+  EXPECT_THROW(Invoke(Get(), GetInput("vm-1")), std::runtime_error);
+  EXPECT_TRUE(answers.empty());
+}
+
+TEST_F(ProviderTest, ReportsBeforeTheFinalAnswerAndTheTerminationMarker) {
+  GetResult kept, marker;
+  KeepGet(&kept);
+  Invoke(Get(), GetInput("vm-1"));
+  kept.resultCb()(boost::none, nullptr, boost::none, Progress{0, 1, 2});
+  kept.resultCb()(boost::none, nullptr, boost::none, Progress{0, 1, 2});
+  kept.error(Errors::ResourceBusy::Create());  // not listed for "get": replaced
+  ASSERT_EQ(answers.size(), 3u);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(answers[i].result, nullptr);
+    EXPECT_EQ(answers[i].progress, (Progress{0, 1, 2}));
+  }
+  EXPECT_EQ(answers[2].result->error()->name(), kInternalServerError);
+  EXPECT_EQ(answers[2].progress, kFinal);
+  // Nothing with final progress ends the invocation; a later answer reaches nobody.
+  answers.clear();
+  KeepGet(&marker);
+  Invoke(Get(), GetInput("vm-1"));
+  marker.resultCb()(boost::none, nullptr, boost::none, kFinal);
+  marker(std::make_shared<CpusSvc::Info>());
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_FALSE(answers[0].result->output() || answers[0].result->error());
+  EXPECT_TRUE(answers[0].result->flag());
+  EXPECT_FALSE(answers[0].result->success());
+}
+
+TEST_F(ProviderTest, LifetimesOfTheImplementationAndMethodObjects) {
+  std::weak_ptr<FakeCpus> watchImpl = impl;
+  std::weak_ptr<const AsyncApiMethod> watchGet = Get();
+  AsyncApiMethodPtr update = Update();
+  GetResult kept, dropped;
+  KeepGet(&kept);
+  Invoke(Get(), GetInput("vm-1"));
+  KeepGet(&dropped);
+  Invoke(Get(), GetInput("vm-2"));
+  dropped = GetResult();  // destroyed unspent: sends nothing, holds nothing
+  impl.reset();
+  iface.reset();
+  // The implementation lives as long as any method object; the one outstanding answer holds its.
+  Invoke(update, UpdateInput("vm-1", Spec()));
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_TRUE(answers[0].result->success());
+  update.reset();
+  EXPECT_FALSE(watchImpl.expired() || watchGet.expired());
+  // A late answer from another thread reaches the caller, unknown fields and all.
+  std::thread answerer([result = std::move(kept)] {
+    auto info = std::make_shared<CpusSvc::Info>();
+    info->count = 16;
+    info->unknownFields = Struct("unknownFields", {{"threads_per_core", Int(2)}});
+    result(info);
+  });
+  answerer.join();
+  ASSERT_EQ(answers.size(), 2u);
+  ASSERT_TRUE(answers[1].result->success());
+  EXPECT_EQ(answers[1].progress, kFinal);
+  EXPECT_FALSE(answers[1].withContinuation);
+  auto expected = InfoValue(16, 0, false, false);
+  expected->SetField("threads_per_core", Int(2));
+  EXPECT_EQ(*answers[1].result->output(), *expected);
+  EXPECT_TRUE(watchGet.expired() && watchImpl.expired());
+}
+
+TEST_F(ProviderTest, ValidateResultWrapperAnswersOnceChecksTheOutputAndPassesAContinuation) {
+  AsyncApiMethodSignal::ValidateResultWrapper wrapper(Get(), RecordInto(&answers));
+  wrapper(DataValuePtr(InfoValue(1, 1, true, true)), nullptr, kFinal, {});
+  wrapper(DataValuePtr(InfoValue(1, 1, true, true)), nullptr, kFinal, {});
+  wrapper(boost::none, Errors::NotFound::Create(), kFinal, {});
+  AsyncApiMethodSignal::ValidateResultWrapper(Get(), RecordInto(&answers))(DataValuePtr(), nullptr,
+                                                                           kFinal, {});
+  ASSERT_EQ(answers.size(), 2u);
+  EXPECT_TRUE(answers[0].result->success());
+  EXPECT_EQ(answers[1].result->error()->name(), kInternalServerError);  // a null output
+  // For streams: the runtime's continuation asks the filter for a callback that validates too.
+  std::vector<std::shared_ptr<AsyncApiMethod::ResultCb>> asked;
+  AsyncApiResultCb::Continuation forRuntime;
+  AsyncApiMethodSignal::ValidateResultWrapper streaming(
+      Update(), AsyncApiResultCb([&forRuntime](const MethodResultPtr&, const Progress&,
+                                               AsyncApiResultCb::Continuation&& c) {
+        forRuntime = std::move(c);
+      }));
+  streaming(DataValuePtr(VoidValue::GetInstance()), nullptr, kFinal,
+            [&asked](std::shared_ptr<AsyncApiMethod::ResultCb> cb) { asked.push_back(cb); });
+  ASSERT_TRUE(forRuntime);
+  forRuntime(nullptr);
+  forRuntime(std::make_shared<AsyncApiResultCb>(RecordInto(&answers)));
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0], nullptr);
+  ASSERT_TRUE(asked[1]);
+  (*asked[1])(DataValuePtr(), nullptr, kFinal);
+  ASSERT_EQ(answers.size(), 3u);
+  EXPECT_EQ(answers[2].result->error()->name(), kInternalServerError);
+}
+
+TEST_F(ProviderTest, ResultFilterAnswersOnceAndMakesStreamResults) {
+  using Filter = Tarn::Provider::AsyncApiMethodResultFilter<std::int64_t>;
+  std::vector<boost::optional<DataValuePtr>> outputs;
+  AsyncApiMethod::ResultCb::Continuation forWrapper;
+  AsyncApiMethod::ResultCb callback([&](const boost::optional<DataValuePtr>& out,
+                                        const ErrorValuePtr&, const Progress&,
+                                        AsyncApiMethod::ResultCb::Continuation&& c) {
+    outputs.push_back(out);
+    forWrapper = std::move(c);
+  });
+  Filter first(callback, activation);
+  first(boost::none, Errors::NotFound::Create(), boost::none, kFinal);
+  first(std::int64_t{1}, nullptr, boost::none, kFinal);
+  Filter second(callback, activation);
+  second(boost::none, nullptr, boost::none, Progress{0, 1, 2});  // intermediate: stays
+  std::vector<Tarn::OptionalPtr<Tarn::AsyncStreamResult<std::int64_t>>> streams;
+  second(std::int64_t{5}, nullptr, boost::none, kFinal,
+         [&streams](Tarn::OptionalPtr<Tarn::AsyncStreamResult<std::int64_t>> s) {
+           streams.push_back(s);
+         });
+  second(std::int64_t{2}, nullptr, boost::none, kFinal);
+  ASSERT_EQ(outputs.size(), 3u);
+  EXPECT_EQ(**outputs[2], *Int(5));
+  ASSERT_TRUE(forWrapper);
+  forWrapper(nullptr);
+  forWrapper(std::make_shared<AsyncApiMethod::ResultCb>(callback));
+  ASSERT_EQ(streams.size(), 2u);
+  EXPECT_FALSE(streams[0]);
+  ASSERT_TRUE(streams[1] && streams[1]->fullCb);
+  EXPECT_FALSE(streams[1]->shortCb);
+  (*streams[1])(std::int64_t{6}, nullptr, boost::none, kFinal);
+  ASSERT_EQ(outputs.size(), 4u);
+  EXPECT_EQ(**outputs[3], *Int(6));
+}
+
+// ---- the client face ----
+
+// Records every invocation; answers only when a test tells it to.
+struct RecordingTarget : Tarn::Core::InvocationTarget {
+  struct Call {
+    std::shared_ptr<const Tarn::Core::MethodIdentifier> methodId;
+    DataValuePtr input;
+    std::shared_ptr<AsyncActivation> activation;
+    AsyncApiResultCb callback;
+  };
+  void Invoke(const std::shared_ptr<const Tarn::Core::MethodIdentifier>& methodId,
+              const DataValuePtr& input, const std::shared_ptr<AsyncActivation>& activation,
+              const AsyncApiResultCb& resultCb) override {
+    calls.push_back({methodId, input, activation, resultCb});
+    if (answerAtOnce) answerAtOnce(resultCb);
+  }
+  std::vector<Call> calls;
+  std::function<void(const AsyncApiResultCb&)> answerAtOnce;
+};
+
+MethodResultPtr Answer(DataValuePtr output, ErrorValuePtr error = nullptr) {
+  return std::make_shared<const MethodResult>(std::move(output), std::move(error));
+}
+
+// Every answer a caller received, in order.
+template <class R>
+struct Got {
+  boost::optional<R> result;
+  ErrorValuePtr error;
+  Progress progress;
+};
+
+class StubTest : public ::testing::Test {
+ protected:
+  StubTest() { defaultActivation->localizer = std::make_shared<Localizer>(); }
+  GetResult CatchGet() {
+    return [this](const boost::optional<InfoPtr>& r, const ErrorValuePtr& e, const Progress& p) {
+      gets.push_back({r, e, p});
+    };
+  }
+  UpdateResult CatchUpdate() {
+    return [this](const boost::optional<Tarn::Void>& r, const ErrorValuePtr& e, const Progress& p) {
+      updates.push_back({r, e, p});
+    };
+  }
+
+  std::shared_ptr<RecordingTarget> target = std::make_shared<RecordingTarget>();
+  std::shared_ptr<AsyncActivation> defaultActivation = AsyncActivation::GetInstance();
+  std::shared_ptr<Tarn::Stub::AsyncApiStub> apiStub =
+      Tarn::Stub::AsyncApiStub::GetInstance(target, defaultActivation);
+  CpusSvc::AsyncServiceStub stub{apiStub};
+  std::vector<Got<InfoPtr>> gets;
+  std::vector<Got<Tarn::Void>> updates;
+};
+
+TEST_F(StubTest, TargetReceivesIdentifiersInputsWithWireNamesAndAnActivation) {
+  defaultActivation->resourceId("com.brantel.kov.vm.VirtualMachine.old");
+  stub.Get("vm-42", nullptr, CatchGet());
+  // The client converts but never validates: unknown fields travel for the provider to reject.
+  auto spec = std::make_shared<CpusSvc::UpdateSpec>();
+  spec->count = 8;
+  spec->hotAddEnabled = false;
+  spec->unknownFields = Struct("unknownFields", {{"sockets", Int(2)}});
+  auto mine = AsyncActivation::GetInstance();
+  stub.Update("vm-3", spec, mine, CatchUpdate());
+  stub.Get("vm-42", nullptr, CatchGet());
+  ASSERT_EQ(target->calls.size(), 3u);
+  const DataValuePtr expected[] = {GetInput("vm-42"),
+                                   UpdateInput("vm-3", Spec({{"count", Opt(Int(8))},
+                                                             {"cores_per_socket", Unset()},
+                                                             {"hot_add_enabled", Opt(Bool(false))},
+                                                             {"hot_remove_enabled", Unset()},
+                                                             {"sockets", Int(2)}}))};
+  for (std::size_t i = 0; i < 2; ++i) {
+    const auto& call = target->calls[i];
+    EXPECT_EQ(call.methodId->interfaceId()->name(), "com.brantel.kov.vm.compute.cpus");
+    EXPECT_EQ(call.methodId->name(), i ? "update" : "get");
+    EXPECT_TRUE(call.input->Equals(*expected[i])) << call.input->ToString();
+  }
+  EXPECT_TRUE(gets.empty());  // no answer yet
+  // Every call makes fresh identifiers.
+  EXPECT_NE(target->calls[0].methodId, target->calls[2].methodId);
+  EXPECT_NE(target->calls[0].methodId->interfaceId(), target->calls[2].methodId->interfaceId());
+  // The activation is the given one or a fresh duplicate of the default.
+  EXPECT_EQ(target->calls[1].activation, mine);
+  for (auto* call : {&target->calls[0], &target->calls[2]}) {
+    EXPECT_NE(call->activation, defaultActivation);
+    EXPECT_EQ(call->activation->localizer, defaultActivation->localizer);
+    EXPECT_TRUE(call->activation->resourceIds().empty());
+  }
+  EXPECT_NE(target->calls[0].activation, target->calls[2].activation);
+  // An API stub made without a default activation makes one.
+  auto bare = Tarn::Stub::AsyncApiStub::GetInstance(target);
+  ASSERT_TRUE(bare->defaultActivation());
+  CpusSvc::AsyncServiceStub(bare).Get("vm-1", nullptr, CatchGet());
+  ASSERT_TRUE(target->calls.back().activation);
+  EXPECT_NE(target->calls.back().activation, bare->defaultActivation());
+  // A null spec is refused before the call returns, touching nothing.
+  stub.Update("vm-1", nullptr, mine, CatchUpdate());
+  EXPECT_EQ(target->calls.size(), 4u);
+  ASSERT_EQ(updates.size(), 1u);
+  EXPECT_FALSE(updates[0].result);
+  EXPECT_EQ(updates[0].progress, kFinal);
+  ASSERT_TRUE(updates[0].error);
+  EXPECT_EQ(updates[0].error->name(), kInvalidArgument);
+  ASSERT_EQ(MessageIds(updates[0].error), Names{"tarn.data.unset.non.optional.field"});
+  EXPECT_EQ(updates[0].error->Messages()[0].args, Names{kSpecName});
+  EXPECT_TRUE(mine->resourceIds().empty());
+  EXPECT_EQ(mine->localizer, nullptr);
+}
+
+// Each answer of the runtime and what the caller receives: always with final progress.
+TEST_F(StubTest, AnswersReachTheCaller) {
+  auto withExtra = InfoValue(4, 2, false, true);
+  withExtra->SetField("threads_per_core", Int(2));
+  auto noNumber = InfoValue(1, 1, false, false);
+  noNumber->SetField("count", Str("four"));
+  auto notFound =
+      Errors::NotFound::Create({Tarn::Message<Tarn::CoreTag>("tarn.data.invalid.type")});
+  auto unlisted = Errors::AlreadyExists::Create();  // delivered unchecked on the client side
+  const DataValuePtr none, voidValue = VoidValue::GetInstance();
+  const struct {
+    bool update;
+    MethodResultPtr answer;
+    DataValuePtr result;    // the value of the record received; null when an error is
+    ErrorValuePtr error;    // the error received when it is the runtime's
+    const char* messageId;  // else the first message of the invalid-argument error
+  } cases[] = {
+      {false, Answer(withExtra), withExtra, nullptr, nullptr},
+      {false, Answer(Str("")), InfoValue(0, 0, false, false), nullptr, nullptr},
+      {false, Answer(Str("four")), none, nullptr, "tarn.data.bad.cast1"},
+      {false, Answer(Int(4)), none, nullptr, "tarn.data.invalid.type"},
+      {false, Answer(Struct(kInfoName, {{"count", Int(1)}})), none, nullptr,
+       "tarn.data.compound.field.missing"},
+      {false, Answer(noNumber), none, nullptr, "tarn.data.value.parse.failed"},
+      {false, Answer(InfoValue(1, 1, true, true), notFound), none, notFound, nullptr},
+      {false, Answer(nullptr, unlisted), none, unlisted, nullptr},
+      {false, MethodResult::GetTerminationInstance(), none, nullptr, nullptr},  // a null error
+      {true, Answer(voidValue), voidValue, nullptr, nullptr},
+      {true, Answer(Str("")), voidValue, nullptr, nullptr},
+      {true, Answer(Str("done")), none, nullptr, "tarn.data.value.parse.failed"},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    gets.clear();
+    updates.clear();
+    target->calls.clear();
+    if (c.update) {
+      stub.Update("vm-1", std::make_shared<CpusSvc::UpdateSpec>(), nullptr, CatchUpdate());
+    } else {
+      stub.Get("vm-1", nullptr, CatchGet());
+    }
+    target->calls.at(0).callback(c.answer, Progress{2, 5, 5});
+    ASSERT_EQ(gets.size() + updates.size(), 1u);
+    const bool ok = c.update ? updates[0].result.has_value() : gets[0].result.has_value();
+    ErrorValuePtr error = c.update ? updates[0].error : gets[0].error;
+    EXPECT_EQ(c.update ? updates[0].progress : gets[0].progress, kFinal);
+    EXPECT_EQ(ok, c.result != nullptr);
+    if (ok && !c.update) {
+      EXPECT_EQ(*ValueOf(**gets[0].result), *c.result);
+    }
+    if (c.messageId) {
+      EXPECT_EQ(error ? error->name() : "", "invalid_argument");
+      EXPECT_EQ(MessageIds(error).at(0), c.messageId);
+    } else {
+      EXPECT_EQ(error, c.error);
+    }
+  }
+}
+
+TEST_F(StubTest, ReportsLateAnswersAndDroppedCallbacks) {
+  // The stub that made the call is gone by the time the answers come.
+  CpusSvc::AsyncServiceStub(apiStub).Get("vm-1", nullptr, CatchGet());
+  auto cb = target->calls.back().callback;
+  cb(nullptr, Progress{0, 1, 2});
+  int asked = 0;  // a continuation offered by the runtime is not taken up
+  std::thread runtime([cb, &asked] {
+    cb(Answer(InfoValue(2, 1, false, true)), kFinal,
+       [&asked](std::shared_ptr<AsyncApiResultCb>) { ++asked; });
+  });
+  runtime.join();
+  EXPECT_EQ(asked, 0);
+  ASSERT_EQ(gets.size(), 2u);
+  EXPECT_FALSE(gets[0].result || gets[0].error);
+  EXPECT_EQ(gets[0].progress, (Progress{0, 1, 2}));
+  ASSERT_TRUE(gets[1].result && *gets[1].result);
+  EXPECT_TRUE((*gets[1].result)->hotRemoveEnabled);
+  // The runtime's callback holds the result object; dropped unanswered, it tells nobody.
+  auto token = std::make_shared<int>(0);
+  std::weak_ptr<int> watch = token;
+  stub.Get("vm-1", nullptr,
+           GetResult([token](const boost::optional<InfoPtr>&, const ErrorValuePtr&,
+                             const Progress&) { ADD_FAILURE(); }));
+  token.reset();
+  EXPECT_FALSE(watch.expired());
+  target->calls.clear();
+  EXPECT_TRUE(watch.expired());
+}
+
+TEST_F(StubTest, WhoeverDeliversSeesTheCallersFailures) {
+  // An answer inside the call is delivered before it returns; the caller's exception passes.
+  target->answerAtOnce = [](const AsyncApiResultCb& cb) {
+    cb(Answer(InfoValue(3, 1, false, false)), kFinal);
+  };
+  stub.Get("vm-1", nullptr, CatchGet());
+  ASSERT_EQ(gets.size(), 1u);
+  EXPECT_EQ((*gets[0].result)->count, 3);
+  EXPECT_THROW(stub.Get("vm-1", nullptr,
+                        GetResult([](const boost::optional<InfoPtr>&, const ErrorValuePtr&,
+                                     const Progress&) { throw std::runtime_error("caller"); })),
+               std::runtime_error);
+  // An empty result object: the stub call itself delivers an input failure, the runtime an answer.
+  target->answerAtOnce = nullptr;
+  EXPECT_THROW(stub.Update("vm-1", nullptr, nullptr, UpdateResult()), std::bad_function_call);
+  stub.Get("vm-1", nullptr, GetResult());
+  EXPECT_THROW(target->calls.back().callback(Answer(InfoValue(1, 1, false, false)), kFinal),
+               std::bad_function_call);
+}
+
+}  // namespace
+}  // namespace KovTest
