@@ -299,43 +299,34 @@ TEST_F(ProviderTest, LocalizerOfTheActivationAfterTheCall) {
 }
 
 TEST_F(ProviderTest, WhatTheImplementationAnswersAndWhatReachesTheCaller) {
-  // Listed errors and the runtime's own pass as they are; others become the internal server error
-  // naming them.
-  for (bool update : {false, true}) {
-    Names passing = ErrorNames((update ? Update() : Get())->errorDefinitions());
-    passing.insert(passing.end(), {kInvalidArgument, kInternalServerError});
-    for (const auto& name : passing) {
-      auto sent =
-          ErrorValue::Create(name, {Tarn::Message<Tarn::CoreTag>("tarn.data.invalid.type")});
-      impl->onGet = [sent](const std::string&, const GetResult& result) { result.error(sent); };
-      impl->onUpdate = [sent](const UpdateResult& result) { result.error(sent); };
-      ErrorValuePtr error = ErrorOf(update ? Update() : Get(),
-                                    update ? UpdateInput("vm-1", Spec()) : GetInput("vm-1"));
-      ASSERT_TRUE(error);
-      EXPECT_EQ(*error, *sent);
-    }
-  }
-  for (const std::string name : {"com.brantel.tarn.std.errors.resource_busy",  // "update" only
-                                 "com.example.custom"}) {
-    GetAnswered(
-        [&](const std::string&, const GetResult& r) { r.error(ErrorValue::Create(name, {})); });
-    EXPECT_EQ(answers.at(0).result->error()->name(), kInternalServerError);
-    EXPECT_EQ(answers[0].result->error()->Messages().at(0).args.at(1), name);
-  }
-  const auto notFound = Errors::NotFound::Create();
+  auto sending = [](ErrorValuePtr e) {
+    return [e](const std::string&, const GetResult& r) { r.error(e); };
+  };
   auto native = [](const char* name) {
     return [name](const std::string&, const GetResult& r) {
       r.resultCb()(boost::none, nullptr, NativeError{name, {}, {}}, kFinal);
     };
   };
   const std::string ise = kInternalServerError, withMessages = " with messages";
+  // Listed errors and the runtime's own pass as they are; others become the internal server
+  // error naming them.
+  Names passing = ErrorNames(Get()->errorDefinitions());
+  passing.insert(passing.end(), {kInvalidArgument, kInternalServerError});
+  for (const auto& name : passing) {
+    auto sent = ErrorValue::Create(name, {Tarn::Message<Tarn::CoreTag>("tarn.data.invalid.type")});
+    GetAnswered(sending(sent));
+    EXPECT_EQ(*answers.at(0).result->error(), *sent);
+  }
+  for (const char* name : {Errors::ResourceBusy::typeName, "com.example.custom"}) {
+    EXPECT_EQ(GetAnswered(sending(ErrorValue::Create(name, {}))), ise + withMessages);
+    EXPECT_EQ(answers[0].result->error()->Messages().at(0).args.at(1), name);
+  }
   EXPECT_EQ(GetAnswered([](const std::string&, const GetResult& r) { r(nullptr); }), ise);
-  EXPECT_EQ(GetAnswered([](const std::string&, const GetResult& r) {  // listed, wrong shape
-              r.error(std::make_shared<ErrorValue>(Errors::NotFound::typeName));
-            }),
-            ise + withMessages);
-  EXPECT_EQ(GetAnswered([&](const std::string&, const GetResult& r) {  // the error wins
-              r.resultCb()(InfoPtr(new CpusSvc::Info), notFound, boost::none, kFinal);
+  EXPECT_EQ(GetAnswered(sending(std::make_shared<ErrorValue>(Errors::NotFound::typeName))),
+            ise + withMessages);  // listed, but without its "messages"
+  EXPECT_EQ(GetAnswered([](const std::string&, const GetResult& r) {  // the error wins
+              r.resultCb()(InfoPtr(new CpusSvc::Info), Errors::NotFound::Create(), boost::none,
+                           kFinal);
             }),
             Errors::NotFound::typeName);
   EXPECT_EQ(GetAnswered(native(Errors::Unauthorized::typeName)), Errors::Unauthorized::typeName);
@@ -415,39 +406,32 @@ TEST_F(ProviderTest, LifetimesOfTheImplementationAndMethodObjects) {
   EXPECT_TRUE(watchGet.expired() && watchImpl.expired());
 }
 
-TEST_F(ProviderTest, ValidateResultWrapperAnswersOnceChecksTheOutputAndPassesAContinuation) {
+// The wrapper and the filter of a result each answer once; the wrapper refuses a null output, and
+// for streams both pass on a continuation that makes a new callback of their own kind.
+TEST_F(ProviderTest, ResultWrapperAndFilterAnswerOnceAndPassAContinuation) {
   AsyncApiMethodSignal::ValidateResultWrapper wrapper(Get(), RecordInto(&answers));
   wrapper(DataValuePtr(InfoValue(1, 1, true, true)), nullptr, kFinal, {});
-  wrapper(DataValuePtr(InfoValue(1, 1, true, true)), nullptr, kFinal, {});
   wrapper(boost::none, Errors::NotFound::Create(), kFinal, {});
-  AsyncApiMethodSignal::ValidateResultWrapper(Get(), RecordInto(&answers))(DataValuePtr(), nullptr,
-                                                                           kFinal, {});
-  ASSERT_EQ(answers.size(), 2u);
-  EXPECT_TRUE(answers[0].result->success());
-  EXPECT_EQ(answers[1].result->error()->name(), kInternalServerError);  // a null output
-  // For streams: the runtime's continuation asks the filter for a callback that validates too.
-  std::vector<std::shared_ptr<AsyncApiMethod::ResultCb>> asked;
   AsyncApiResultCb::Continuation forRuntime;
   AsyncApiMethodSignal::ValidateResultWrapper streaming(
-      Update(), AsyncApiResultCb([&forRuntime](const MethodResultPtr&, const Progress&,
-                                               AsyncApiResultCb::Continuation&& c) {
+      Update(), AsyncApiResultCb([&](const MethodResultPtr& r, const Progress& p,
+                                     AsyncApiResultCb::Continuation&& c) {
+        answers.push_back({r, p, static_cast<bool>(c)});
         forRuntime = std::move(c);
       }));
+  std::vector<std::shared_ptr<AsyncApiMethod::ResultCb>> asked;
   streaming(DataValuePtr(VoidValue::GetInstance()), nullptr, kFinal,
             [&asked](std::shared_ptr<AsyncApiMethod::ResultCb> cb) { asked.push_back(cb); });
-  ASSERT_TRUE(forRuntime);
   forRuntime(nullptr);
   forRuntime(std::make_shared<AsyncApiResultCb>(RecordInto(&answers)));
   ASSERT_EQ(asked.size(), 2u);
   EXPECT_EQ(asked[0], nullptr);
-  ASSERT_TRUE(asked[1]);
   (*asked[1])(DataValuePtr(), nullptr, kFinal);
   ASSERT_EQ(answers.size(), 3u);
-  EXPECT_EQ(answers[2].result->error()->name(), kInternalServerError);
-}
-
-TEST_F(ProviderTest, ResultFilterAnswersOnceAndMakesStreamResults) {
-  using Filter = Tarn::Provider::AsyncApiMethodResultFilter<std::int64_t>;
+  EXPECT_TRUE(answers[0].result->success() && answers[1].result->success());
+  EXPECT_TRUE(answers[1].withContinuation);
+  EXPECT_EQ(answers[2].result->error()->name(), kInternalServerError);  // the null output
+  using Stream = Tarn::AsyncStreamResult<std::int64_t>;
   std::vector<boost::optional<DataValuePtr>> outputs;
   AsyncApiMethod::ResultCb::Continuation forWrapper;
   AsyncApiMethod::ResultCb callback([&](const boost::optional<DataValuePtr>& out,
@@ -456,29 +440,24 @@ TEST_F(ProviderTest, ResultFilterAnswersOnceAndMakesStreamResults) {
     outputs.push_back(out);
     forWrapper = std::move(c);
   });
-  Filter first(callback, activation);
+  Tarn::Provider::AsyncApiMethodResultFilter<std::int64_t> first(callback, activation),
+      second(callback, activation);
   first(boost::none, Errors::NotFound::Create(), boost::none, kFinal);
   first(std::int64_t{1}, nullptr, boost::none, kFinal);
-  Filter second(callback, activation);
-  second(boost::none, nullptr, boost::none, Progress{0, 1, 2});  // intermediate: stays
-  std::vector<Tarn::OptionalPtr<Tarn::AsyncStreamResult<std::int64_t>>> streams;
+  second(boost::none, nullptr, boost::none, Progress{0, 1, 2});  // a report does not spend
+  std::vector<Tarn::OptionalPtr<Stream>> streams;
   second(std::int64_t{5}, nullptr, boost::none, kFinal,
-         [&streams](Tarn::OptionalPtr<Tarn::AsyncStreamResult<std::int64_t>> s) {
-           streams.push_back(s);
-         });
+         [&streams](Tarn::OptionalPtr<Stream> s) { streams.push_back(s); });
   second(std::int64_t{2}, nullptr, boost::none, kFinal);
   ASSERT_EQ(outputs.size(), 3u);
   EXPECT_EQ(**outputs[2], *Int(5));
-  ASSERT_TRUE(forWrapper);
   forWrapper(nullptr);
   forWrapper(std::make_shared<AsyncApiMethod::ResultCb>(callback));
   ASSERT_EQ(streams.size(), 2u);
   EXPECT_FALSE(streams[0]);
-  ASSERT_TRUE(streams[1] && streams[1]->fullCb);
-  EXPECT_FALSE(streams[1]->shortCb);
+  ASSERT_TRUE(streams[1] && streams[1]->fullCb && !streams[1]->shortCb);
   (*streams[1])(std::int64_t{6}, nullptr, boost::none, kFinal);
-  ASSERT_EQ(outputs.size(), 4u);
-  EXPECT_EQ(**outputs[3], *Int(6));
+  EXPECT_EQ(**outputs.at(3), *Int(6));
 }
 
 // ---- the client face ----
@@ -680,24 +659,18 @@ TEST_F(StubTest, ReportsLateAnswersAndDroppedCallbacks) {
   EXPECT_TRUE(watch.expired());
 }
 
-TEST_F(StubTest, WhoeverDeliversSeesTheCallersFailures) {
-  // An answer inside the call is delivered before it returns; the caller's exception passes.
+TEST_F(StubTest, AnAnswerInsideTheCallAndTheCallersFailures) {
   target->answerAtOnce = [](const AsyncApiResultCb& cb) {
     cb(Answer(InfoValue(3, 1, false, false)), kFinal);
   };
   stub.Get("vm-1", nullptr, CatchGet());
-  ASSERT_EQ(gets.size(), 1u);
+  ASSERT_EQ(gets.size(), 1u);  // delivered before the call returns
   EXPECT_EQ((*gets[0].result)->count, 3);
   EXPECT_THROW(stub.Get("vm-1", nullptr,
                         GetResult([](const boost::optional<InfoPtr>&, const ErrorValuePtr&,
                                      const Progress&) { throw std::runtime_error("caller"); })),
                std::runtime_error);
-  // An empty result object: the stub call itself delivers an input failure, the runtime an answer.
-  target->answerAtOnce = nullptr;
-  EXPECT_THROW(stub.Update("vm-1", nullptr, nullptr, UpdateResult()), std::bad_function_call);
-  stub.Get("vm-1", nullptr, GetResult());
-  EXPECT_THROW(target->calls.back().callback(Answer(InfoValue(1, 1, false, false)), kFinal),
-               std::bad_function_call);
+  EXPECT_THROW(stub.Get("vm-1", nullptr, GetResult()), std::bad_function_call);
 }
 
 }  // namespace
