@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <boost/optional.hpp>
 #include <cstdint>
 #include <functional>
@@ -48,17 +49,11 @@ constexpr char kInfoName[] = "com.brantel.kov.vm.compute.cpus.info";
 constexpr char kSpecName[] = "com.brantel.kov.vm.compute.cpus.update_spec";
 const Progress kFinal{0, 1, 1};
 
-// `fields` with the field `name` set to `value` (appended when absent), or removed when null.
+// `fields` with the field `name` set to `value` (last), or removed when null.
 inline Fields With(Fields fields, const std::string& name, DataValuePtr value) {
-  for (auto it = fields.begin(); it != fields.end(); ++it) {
-    if (it->first != name) continue;
-    if (value) {
-      it->second = std::move(value);
-    } else {
-      fields.erase(it);
-    }
-    return fields;
-  }
+  fields.erase(
+      std::remove_if(fields.begin(), fields.end(), [&](auto& f) { return f.first == name; }),
+      fields.end());
   if (value) fields.emplace_back(name, std::move(value));
   return fields;
 }
