@@ -1,6 +1,5 @@
 // Helpers shared by the binding tests: typed conversions, field-list edits, and the generated cpus
-// service driven through its provider and client faces (a fake implementation, a recording caller
-// and dynamic values of its inputs and outputs).
+// service's dynamic values and a fake implementation of it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,7 +23,6 @@
 #include "vm/data_sets.h"
 #include "vm/device/cdrom.h"
 #include "vm/device/disk.h"
-#include "vm/power.h"
 
 namespace KovTest {
 
@@ -36,7 +34,6 @@ using ::Tarn::Data::ErrorValuePtr;
 using CdromSvc = ::Com::Brantel::Kov::Vm::Device::CdromSvc;
 using DiskSvc = ::Com::Brantel::Kov::Vm::Device::DiskSvc;
 using DataSetsSvc = ::Com::Brantel::Kov::Vm::DataSetsSvc;
-using PowerSvc = ::Com::Brantel::Kov::Vm::PowerSvc;
 using CpusSvc = ::Com::Brantel::Kov::Vm::Compute::CpusSvc;
 using Access = DataSetsSvc::Access;
 using Backing = CdromSvc::BackingType;
@@ -63,10 +60,9 @@ E EnumOf(const std::string& text) {
   return ::Tarn::EnumFromText<E>(text);
 }
 template <class T>
-DataValuePtr ToValue(const T& record, MessageList& messages, bool* ok = nullptr) {
+DataValuePtr ToValue(const T& record, MessageList& messages) {
   DataValuePtr value;
-  bool result = ::Tarn::Data::NativeToValueAdapter::Adapt(&record, &value, messages);
-  if (ok) *ok = result;
+  ::Tarn::Data::NativeToValueAdapter::Adapt(&record, &value, messages);
   return value;
 }
 template <class T>
@@ -85,9 +81,6 @@ DataValuePtr ValueOf(const T& record) {
 template <class... T>
 std::vector<std::string> A(const T&... args) {
   return {std::string(args)...};
-}
-inline std::vector<std::string> MessageIds(const ErrorValuePtr& error) {
-  return error ? Ids(error->Messages()) : std::vector<std::string>{};
 }
 
 // Operation input values of the cpus service.

@@ -1,8 +1,6 @@
-// A record whose field lists disagree must not compile: converting it into a native record
-// asserts that `sortedNames` is sorted and names exactly the fields `AddFields` registers, and
-// calling an implementation asserts that a method's `Fields` lists those members in the same
-// order. The build of this file with one KOV_MISMATCH_* macro defined is expected to fail with
-// that check's message; with KOV_MISMATCH_NONE it compiles.
+// A record whose field lists disagree must not compile: `sortedNames` must be sorted and name
+// exactly the fields `AddFields` registers, and a method's `Fields` must list them in order. Built
+// with one KOV_MISMATCH_* macro this file fails with that check's message; with none it compiles.
 #include <memory>
 #include <string>
 

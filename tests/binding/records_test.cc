@@ -3,7 +3,6 @@
 // unknown fields; deep data without recursion.
 #include <gtest/gtest.h>
 
-#include <boost/logic/tribool.hpp>
 #include <memory>
 #include <set>
 #include <string>
@@ -138,7 +137,7 @@ TEST(ValueAdapter, UndeclaredFieldsAreKeptUnconverted) {
   for (auto& f : With(With(InfoFields(), "aaa", first), "host_x", between)) {
     dynamic->SetField(f.first, f.second);
   }
-  Info info, plain;
+  Info info;
   AddInput add;
   MessageList messages;
   ASSERT_TRUE(ToNative(dynamic, info, messages));
@@ -150,10 +149,6 @@ TEST(ValueAdapter, UndeclaredFieldsAreKeptUnconverted) {
                        add, messages));
   EXPECT_EQ(add.backing->unknownFields->fields().at("weight").get(), nested.get());
   EXPECT_FALSE(add.unknownFields);
-  auto error = ::Tarn::Data::ErrorValue::GetInstance("some.error");
-  for (auto& f : InfoFields()) error->SetField(f.first, f.second);
-  ASSERT_TRUE(ToNative(error, plain, messages));
-  EXPECT_EQ(plain.host.value(), Access::READ_WRITE);
   EXPECT_TRUE(messages.empty());
 }
 
@@ -183,7 +178,6 @@ void ExpectFailures(const std::vector<Failure>& cases) {
 TEST(ValueAdapter, FailureTable) {
   ExpectFailures<Info>({
       {Int(3), kInvalidType, A()},
-      {Str("abc"), kBadCast1, A("abc")},
       {Struct(kInfo, With(With(InfoFields(), "used", nullptr), "name", nullptr)), kMissing,
        A("name", kInfo)},
       {InfoWith("used", Bool(true)), kMismatch, A("integer", "boolean")},
@@ -193,7 +187,6 @@ TEST(ValueAdapter, FailureTable) {
       {Struct(kInfo, With(With(InfoFields(), "name", Bool(true)), "used", Str("x"))), kMismatch,
        A("string", "boolean")},
       {nullptr, nullptr, A()},
-      {Struct(kInfo, {{"used", nullptr}}), nullptr, A()},
   });
   ExpectFailures<AddInput>({
       {AddInputWith(Str("xyz")), kBadCast1, A("xyz")},
@@ -214,9 +207,7 @@ TEST(ValueAdapter, FailureTable) {
       {ListOf(List({nullptr})), nullptr, A()},
   });
   ExpectFailures<std::set<std::string>>({
-      {Int(1), kInvalidType, A()},
       {Texts({"a", "b", "a"}), kDuplicate, A("a")},
-      {List({Str("x"), Str("y"), Str("x")}), kDuplicate, A("x")},
       {List({Int(1)}), kMismatch, A("string", "integer")},
       {List({Str("a"), nullptr}), nullptr, A()},
   });
@@ -233,7 +224,6 @@ TEST(ValueAdapter, FailureTable) {
   ExpectFailures<CdromSvc::FilterSpec>({
       {Struct(kFilter, {{"cdroms", Opt(Texts({"a", "a"}))}}), kDuplicate, A("a")},
       {Struct(kFilter, {{"cdroms", Opt(Opt(Texts({})))}}), kInvalidType, A()},
-      {Struct(kFilter, {{"cdroms", nullptr}}), nullptr, A()},
   });
 }
 
@@ -258,19 +248,6 @@ TEST(ValueAdapter, AFailureLeavesNoHalfDoneRecord) {
   EXPECT_FALSE(ToNative(Texts({"RAW", "RAW", "ATAPI", "ODD"}), set, messages));
   EXPECT_EQ(set, (std::set<Backing>{Backing(Backing::RAW), Backing(Backing::ATAPI),
                                     EnumOf<Backing>("ODD")}));
-  // A null required record, native to value, names its type; the structure made stays.
-  AddInput add;
-  DiskSvc::ListResult result;
-  result.list = {MakeSummary("d-1"), nullptr};
-  for (bool list : {false, true}) {
-    MessageList m;
-    bool ok = true;
-    DataValuePtr value = list ? ToValue(result, m, &ok) : ToValue(add, m, &ok);
-    EXPECT_FALSE(ok);
-    ASSERT_EQ(Ids(m), A("tarn.data.unset.non.optional.field"));
-    EXPECT_EQ(m[0].args, A(list ? kSummary : kBacking));
-    EXPECT_TRUE(NarrowDataTypeInt<CompoundValue>(value));
-  }
 }
 
 // The member `field` of the value of a T read from `type` with `field` set to `value` (absent
@@ -330,15 +307,13 @@ TEST(ValueAdapter, AcceptedShapesOfMembersAndTheEmptyString) {
   add.backing = old;
   MessageList messages;
   ASSERT_TRUE(ToNative(Str(""), info, messages) && ToNative(Str(""), add, messages));
-  EXPECT_EQ(*ValueOf(info), *Struct(kInfo, {{"name", Str("")},
-                                            {"description", Str("")},
-                                            {"host", Str("_UNKNOWN")},
-                                            {"guest", Str("_UNKNOWN")},
-                                            {"used", Int(9)},
-                                            {"omit_from_snapshot_and_clone", Bool(false)}}));
+  auto unknown = Str("_UNKNOWN");
+  EXPECT_EQ(*ValueOf(info),
+            *Struct(kInfo, With(With(With(With(InfoFields(), "name", Str("")), "host", unknown),
+                                     "guest", unknown),
+                                "used", Int(9))));
   EXPECT_EQ(info.host.unknownText(), "");
-  EXPECT_NE(add.backing.get(), old.get());
-  EXPECT_TRUE(add.backing);
+  EXPECT_TRUE(add.backing && add.backing.get() != old.get());
 }
 
 // ---- records that contain themselves, deep data without recursion ----
@@ -464,7 +439,6 @@ TEST(Validator, UndeclaredFieldsByPolicyInNameOrderAndListsToTheFirstFailure) {
             (std::vector<Args>{A(kExtra, info, "Mixed", ""), A(kExtra, info, "alpha", ""),
                                A(kExtra, info, "zeta", "")}));
   EXPECT_TRUE(messages(record, Validator::kIgnoreUndeclared, true).empty());
-  EXPECT_TRUE(messages(record, static_cast<Validator::Policy>(7), true).empty());
   record.unknownFields = Struct("unknownFields", {{"a", Unset()}});  // unset ones are tolerated
   EXPECT_TRUE(messages(record, Validator::kRejectUndeclared, true).empty());
   EXPECT_EQ(messages(list, Validator::kRejectUndeclared, false),
@@ -477,21 +451,10 @@ TEST(Validator, UndeclaredFieldsByPolicyInNameOrderAndListsToTheFirstFailure) {
   EXPECT_EQ(m[0].args, A(AddInput::operationName));
 }
 
-TEST(DefinitionAdapter, UnionCasesAndFreshDefinitionsPerCall) {
-  auto d = N2D::Adapt<CdromSvc::BackingInfo>();
-  auto& fields = static_cast<const StructDefinition&>(*d).fields();
-  auto& device = static_cast<const ::Tarn::Data::UnionCaseDefinition&>(*fields.at("device_name"));
-  auto& iso = static_cast<const ::Tarn::Data::UnionCaseDefinition&>(*fields.at("iso_file"));
-  EXPECT_EQ(device.tagName(), "type");
-  EXPECT_TRUE(device.Case("ATAPI") == true && device.Case("RAW") == true);
-  EXPECT_TRUE(boost::logic::indeterminate(iso.Case("IMAGE")));
-  for (const char* tag : {"_UNKNOWN", "FLOPPY", "atapi", ""}) {
-    EXPECT_TRUE(device.Case(tag) == false && iso.Case(tag) == false) << tag;
-  }
-  EXPECT_TRUE(device.Case("IMAGE") == false && iso.Case("ATAPI") == false);
-  // Each call builds afresh: a structure met in an earlier call is built again, not taken over.
-  auto again = N2D::Adapt<CdromSvc::BackingInfo>();
-  EXPECT_NE(fields.at("type").get(),
+TEST(DefinitionAdapter, EachCallBuildsAfresh) {
+  // A structure met in an earlier call is built again, not taken over.
+  auto first = N2D::Adapt<CdromSvc::BackingInfo>(), again = N2D::Adapt<CdromSvc::BackingInfo>();
+  EXPECT_NE(static_cast<const StructDefinition&>(*first).fields().at("type").get(),
             static_cast<const StructDefinition&>(*again).fields().at("type").get());
 }
 
@@ -508,8 +471,6 @@ TEST(Enum, TextsOutsideTheTableAreKeptAndOrderedAfterTheValues) {
   }
   // Messages place an enumeration as its number.
   EXPECT_EQ(::Tarn::FormatImpl<1>::call("{}", EnumOf<Backing>("FLOPPY")), "3");
-  EXPECT_NE(EnumOf<Backing>("A"), Backing());
-  EXPECT_NE(EnumOf<Backing>("A"), EnumOf<Backing>("B"));
   std::set<Backing> set;
   for (const char* text :
        {"_UNKNOWN", "zeta", "RAW", "\xc3\xa9", "ATAPI", "Zeta", "alpha", "RAW", "IMAGE", "zeta"}) {
@@ -524,24 +485,18 @@ TEST(Enum, TextsOutsideTheTableAreKeptAndOrderedAfterTheValues) {
 TEST(UnknownFields, ValueToNativeMergesWithTheSortedNames) {
   // Declared: "B", "a_b", "ab", "b" (byte order: upper case, then "_" (0x5f), then lower case).
   static constexpr ::Tarn::Data::SortedNames<4> names{{"B", "a_b", "ab", "b"}};
-  static constexpr ::Tarn::Data::SortedNames<0> none{};
   const std::pair<Args, Args> cases[] = {
       {{"B", "a_b", "ab", "b"}, {}},
       {{"A", "B", "a", "a_b", "a_c", "ab", "b", "c"}, {"A", "a", "a_c", "c"}},
       {{"", "a", "a_", "b_"}, {"", "a", "a_", "b_"}},  // prefixes of declared names
       {{"b", "ba", "bb"}, {"ba", "bb"}},
-      {{"x", "y"}, {"x", "y"}},  // merged with no declared names
   };
   for (const auto& [fields, unknown] : cases) {
     auto source = StructValue::GetInstance("s");
     for (auto& n : fields) source->SetField(n, Str(n));
     std::shared_ptr<StructValue> target;
-    if (fields[0] == "x") {
-      ::Tarn::Data::BaseNative::AdapterHelper::AddUnknownFields(none, source.get(), target);
-    } else {
-      ::Tarn::Data::BaseNative::AdapterHelper::AddUnknownFields(names, source.get(), target);
-    }
-    ASSERT_EQ(static_cast<bool>(target), !unknown.empty());
+    ::Tarn::Data::BaseNative::AdapterHelper::AddUnknownFields(names, source.get(), target);
+    EXPECT_EQ(!target, unknown.empty());
     Args got;
     for (auto& f : target ? target->fields() : source->fields()) {
       if (!target) break;
@@ -550,13 +505,6 @@ TEST(UnknownFields, ValueToNativeMergesWithTheSortedNames) {
     }
     EXPECT_EQ(got, unknown);
   }
-  // An existing target is added to.
-  auto existing = Struct("unknownFields", {{"old", Int(1)}});
-  std::shared_ptr<StructValue> target = existing;
-  ::Tarn::Data::BaseNative::AdapterHelper::AddUnknownFields(
-      names, Struct("s", {{"b", Str("n")}, {"new", Int(2)}}).get(), target);
-  EXPECT_EQ(target.get(), existing.get());
-  EXPECT_EQ(*target, *Struct("unknownFields", {{"old", Int(1)}, {"new", Int(2)}}));
 }
 
 }  // namespace
