@@ -1,6 +1,5 @@
 // Many threads through the bindings at once: every call answered exactly once with its own
-// answer, whether it is answered on the invoking thread or later on another. These run under
-// ThreadSanitizer in CI.
+// answer, on the invoking thread or later on another. These run under ThreadSanitizer in CI.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -29,6 +28,12 @@ void AnswerGet(std::int64_t index, const GetResult& result) {
   auto info = std::make_shared<CpusSvc::Info>();
   info->count = index;
   result(info);
+}
+
+// Whether a call was told its own answer: its record's count (-1: none) or "not found".
+bool Right(std::int64_t index, std::int64_t count, const ErrorValuePtr& e) {
+  return FailsFor(index) ? count < 0 && e && e->name() == Errors::NotFound::typeName
+                         : count == index && !e;
 }
 
 // Eight threads call "get" and "update": through one method object shared by all, through a
@@ -94,12 +99,8 @@ TEST(ProviderConcurrency, EveryCallAnsweredOnceWithItsOwnAnswer) {
                                                 AsyncApiResultCb::Continuation&&) {
                   CpusSvc::Info info;
                   MessageList m;
-                  note(index,
-                       r && p == kFinal &&
-                           (FailsFor(index)
-                                ? r->error() && r->error()->name() == Errors::NotFound::typeName
-                                : r->success() && ToNative(r->output(), info, m) &&
-                                      info.count == index));
+                  const bool ok = r->success() && ToNative(r->output(), info, m);
+                  note(index, p == kFinal && Right(index, ok ? info.count : -1, r->error()));
                 }));
           } else if (i % 4 == 1) {
             auto spec = std::make_shared<CpusSvc::UpdateSpec>();
@@ -113,9 +114,7 @@ TEST(ProviderConcurrency, EveryCallAnsweredOnceWithItsOwnAnswer) {
                 .Get(vm, nullptr,
                      GetResult([&note, index](const boost::optional<InfoPtr>& r,
                                               const ErrorValuePtr& e, const Progress&) {
-                       note(index, FailsFor(index)
-                                       ? !r && e && e->name() == Errors::NotFound::typeName
-                                       : r && *r && !e && (*r)->count == index);
+                       note(index, Right(index, r && *r ? (*r)->count : -1, e));
                      }));
           }
         }

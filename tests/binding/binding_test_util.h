@@ -100,9 +100,8 @@ inline std::shared_ptr<::Tarn::Data::StructValue> InfoValue(std::int64_t count, 
                             {"hot_remove_enabled", Bool(remove)}});
 }
 
-// An implementation that records what reaches it and answers as each test tells it to: by default
-// "get" answers a record whose count is 4 and "update" succeeds. Calls may come from many threads;
-// set the answers before they start.
+// Records what reaches it and answers as told (by default: count 4, and success). Calls may come
+// from many threads; set the answers before they start.
 class FakeCpus : public CpusSvc::AsyncServiceInterface {
  public:
   struct Call {

@@ -68,8 +68,7 @@ std::shared_ptr<DiskSvc::Summary> MakeSummary(const char* disk, Fields unknown =
   return s;
 }
 
-// `record` becomes `expected`, which converts back into a record of the same value and which the
-// record's definition accepts.
+// `record` becomes `expected`, which converts back to the same and its definition accepts.
 template <class T>
 void ExpectRoundTrip(const T& record, const DataValuePtr& expected) {
   const DataValuePtr value = ValueOf(record);
@@ -90,14 +89,14 @@ TEST(ValueAdapter, EveryMemberShapeBothWays) {
   info.used = -42;
   info.omitFromSnapshotAndClone = true;
   info.unknownFields = Struct("unknownFields", {{"extra", Int(7)}, {"zz_unset", Unset()}});
-  ExpectRoundTrip(info, Struct(kInfo, {{"name", Str("app-config")},
-                                       {"description", Str("a \"quoted\" text")},
-                                       {"host", Str("MAUVE")},
-                                       {"guest", Str("_UNKNOWN")},
-                                       {"used", Int(-42)},
-                                       {"omit_from_snapshot_and_clone", Bool(true)},
-                                       {"extra", Int(7)},
-                                       {"zz_unset", Unset()}}));
+  const Fields fields = {{"description", Str("a \"quoted\" text")},
+                         {"host", Str("MAUVE")},
+                         {"guest", Str("_UNKNOWN")},
+                         {"used", Int(-42)},
+                         {"extra", Int(7)},
+                         {"zz_unset", Unset()},
+                         {"omit_from_snapshot_and_clone", Bool(true)}};
+  ExpectRoundTrip(info, Struct(kInfo, With(fields, "name", Str("app-config"))));
   // Sets: strings in byte order; enumeration values by number, then unknown texts, as kind 2.
   CdromSvc::FilterSpec filter;
   filter.cdroms = std::set<std::string>{"b", "a", ""};
@@ -158,8 +157,7 @@ struct Failure {
   Args args;
 };
 
-// Each failure records exactly one message, about the first problem in reading order, and
-// returns false.
+// Each failure records one message, about the first problem in reading order, and returns false.
 template <class T>
 void ExpectFailures(const std::vector<Failure>& cases) {
   for (const auto& c : cases) {
@@ -217,10 +215,8 @@ TEST(ValueAdapter, FailureTable) {
       {List({Str("RAW"), Str("IMAGE"), Str("RAW")}, 2), kDuplicate, A("RAW")},
       {List({nullptr}), nullptr, A()},
   });
-  ExpectFailures<CpusSvc::UpdateSpec>({
-      {Struct(kSpecName, {{"count", Opt(Bool(true))}}), kMismatch, A("integer", "boolean")},
-      {Struct(kSpecName, {{"count", Str("4x")}}), kParse, A("4x", "integer")},
-  });
+  ExpectFailures<CpusSvc::UpdateSpec>(
+      {{Struct(kSpecName, {{"count", Opt(Bool(true))}}), kMismatch, A("integer", "boolean")}});
   ExpectFailures<CdromSvc::FilterSpec>({
       {Struct(kFilter, {{"cdroms", Opt(Texts({"a", "a"}))}}), kDuplicate, A("a")},
       {Struct(kFilter, {{"cdroms", Opt(Opt(Texts({})))}}), kInvalidType, A()},
@@ -250,8 +246,7 @@ TEST(ValueAdapter, AFailureLeavesNoHalfDoneRecord) {
                                     EnumOf<Backing>("ODD")}));
 }
 
-// The member `field` of the value of a T read from `type` with `field` set to `value` (absent
-// when null). `record` may hold other contents before: lists and sets are replaced, not merged.
+// `field` of the value of a T read from `type` with `field` set to `value` (absent when null).
 template <class T>
 DataValuePtr Read(const std::string& type, const char* field, DataValuePtr value, T record = T()) {
   MessageList messages;
@@ -318,8 +313,8 @@ TEST(ValueAdapter, AcceptedShapesOfMembersAndTheEmptyString) {
 
 // ---- records that contain themselves, deep data without recursion ----
 
-// The generator emits no record that contains itself, but the adapters and the validator accept
-// them and must walk them without recursion: through an optional record and through a list.
+// The adapters and the validator accept records that contain themselves (the generator emits
+// none) and walk them without recursion, through an optional record and through a list.
 struct Node : ::Tarn::Data::BaseNative {
   static constexpr char typeName[] = "com.brantel.kov.vm.test.node";
   static constexpr char nativeName[] = "::KovTest::Node";
@@ -396,23 +391,6 @@ TEST(ValueAdapterNoRecursion, DeepRecordsConvertValidateAndFail) {
   }).join();
 }
 
-// The references inside a record that contains itself point at the outermost definition and do
-// not keep it alive.
-TEST(ValueAdapterNoRecursion, DefinitionsOfRecordsContainingThemselves) {
-  using ::Tarn::Data::StructRefDefinition;
-  auto node = N2D::Adapt<Node>();
-  auto& fields = static_cast<const StructDefinition&>(*node).fields();
-  auto next = static_cast<const ::Tarn::Data::OptionalDefinition&>(*fields.at("next")).element();
-  auto children =
-      static_cast<const ::Tarn::Data::ListDefinition&>(*fields.at("children")).element();
-  for (auto& ref : {next, children}) {
-    ASSERT_EQ(ref->GetType(), ::Tarn::Data::DataType::STRUCTURE_REF);
-    EXPECT_EQ(static_cast<const StructRefDefinition&>(*ref).Target().get(), node.get());
-  }
-  node.reset();
-  EXPECT_FALSE(static_cast<const StructRefDefinition&>(*next).Target());
-}
-
 // ---- the validator, definitions and native type support ----
 
 TEST(Validator, UndeclaredFieldsByPolicyInNameOrderAndListsToTheFirstFailure) {
@@ -421,10 +399,9 @@ TEST(Validator, UndeclaredFieldsByPolicyInNameOrderAndListsToTheFirstFailure) {
   record.unknownFields = Struct(
       "unknownFields",
       {{"zeta", Int(1)}, {"alpha", Str("")}, {"mid_unset", Unset()}, {"Mixed", Opt(Int(2))}});
-  DiskSvc::ListResult list, nulls;
+  DiskSvc::ListResult list;
   auto bad = MakeSummary("d", {{"x", Int(1)}});
   list.list = {MakeSummary("a"), bad, MakeSummary("c", {{"y", Int(2)}}), nullptr};
-  nulls.list = {MakeSummary("a"), nullptr};
   auto messages = [](const auto& r, Validator::Policy policy, bool valid) {
     MessageList m;
     EXPECT_EQ(Validator::isValid(r, policy, m), valid);
@@ -443,19 +420,11 @@ TEST(Validator, UndeclaredFieldsByPolicyInNameOrderAndListsToTheFirstFailure) {
   EXPECT_TRUE(messages(record, Validator::kRejectUndeclared, true).empty());
   EXPECT_EQ(messages(list, Validator::kRejectUndeclared, false),
             std::vector<Args>{A(kExtra, summary, "x", "")});
-  EXPECT_TRUE(messages(nulls, Validator::kRejectUndeclared, false).empty());
   // An invalid input record puts its summary in front of the messages already there.
   MessageList m{::Tarn::BaseMessage{"earlier", "", {}}};
   EXPECT_FALSE(Validator::isValid(AddInput(), Validator::kRejectUndeclared, m));
   EXPECT_EQ(Ids(m), A("tarn.invoke.invalid.input", "earlier"));
   EXPECT_EQ(m[0].args, A(AddInput::operationName));
-}
-
-TEST(DefinitionAdapter, EachCallBuildsAfresh) {
-  // A structure met in an earlier call is built again, not taken over.
-  auto first = N2D::Adapt<CdromSvc::BackingInfo>(), again = N2D::Adapt<CdromSvc::BackingInfo>();
-  EXPECT_NE(static_cast<const StructDefinition&>(*first).fields().at("type").get(),
-            static_cast<const StructDefinition&>(*again).fields().at("type").get());
 }
 
 TEST(Enum, TextsOutsideTheTableAreKeptAndOrderedAfterTheValues) {
