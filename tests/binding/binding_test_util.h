@@ -69,7 +69,6 @@ template <class T>
 bool ToNative(const DataValuePtr& value, T& record, MessageList& messages) {
   return ::Tarn::Data::ValueToNativeAdapter::Adapt(value, &record, messages);
 }
-// The value of a record that converts without messages.
 template <class T>
 DataValuePtr ValueOf(const T& record) {
   MessageList messages;
@@ -77,7 +76,6 @@ DataValuePtr ValueOf(const T& record) {
   EXPECT_TRUE(messages.empty());
   return value;
 }
-// A list of message arguments, written as a call so that a table keeps one line a case.
 template <class... T>
 std::vector<std::string> A(const T&... args) {
   return {std::string(args)...};
