@@ -199,8 +199,7 @@ TEST(ValueCodecTest, EveryKindRoundTripsExactly) {
            StructValue::GetInstance(""),
            extras,
            Com::Brantel::Tarn::Std::Errors::NotFound::Create(
-               {MakeMessage("kov.sim.vm.unknown", "No machine '{}'.", std::string("web-1"))}),
-       }) {
+               {MakeMessage("kov.sim.vm.unknown", "No machine '{}'.", std::string("web-1"))})}) {
     RoundTrip(value);
   }
   // Doubles keep their bits: NaN, infinities, -0.
@@ -427,7 +426,7 @@ TEST(RemoteTransportTest, StartIsRefusedWithAReason) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].id, c.second);
   }
-  MessageList messages;
+  MessageList messages;  // a client needs an address, and a CA file that exists
   ClientOptions noCa;
   noCa.address = "127.0.0.1:1";
   noCa.caFile = "/nonexistent/ca.pem";

@@ -184,24 +184,17 @@ TEST_F(KovVmProcess, ServedLabTakesTwentyClientsAtOnceAndOutlivesAKill) {
 }
 
 TEST_F(KovVmProcess, HostNotReachedIsItsOwnExitStatus) {
-  // A socket that listens but never answers, and a port that was just free.
+  // A socket that listens but never answers, and a port where nobody listens.
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  std::string hosts[2];
-  int sockets[2];
-  for (int i = 0; i < 2; ++i) {
-    sockets[i] = ::socket(AF_INET, SOCK_STREAM, 0);
-    address.sin_port = 0;
-    ASSERT_EQ(::bind(sockets[i], reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::getsockname(sockets[i], reinterpret_cast<sockaddr*>(&address), &length), 0);
-    hosts[i] = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-  }
-  ASSERT_EQ(::listen(sockets[0], 4), 0);
-  ::close(sockets[1]);
-  const std::string& silent = hosts[0];
-  const std::string& closed = hosts[1];
+  const int listening = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listening, 4), 0);
+  ASSERT_EQ(::getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const std::string silent = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  const std::string closed = "127.0.0.1:1";
   const struct {
     std::vector<std::string> args;
     int status;
@@ -226,7 +219,7 @@ TEST_F(KovVmProcess, HostNotReachedIsItsOwnExitStatus) {
       EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
     }
   }
-  ::close(sockets[0]);
+  ::close(listening);
 }
 
 TEST_F(KovVmProcess, TokensRolesAndTlsThroughTheCli) {
