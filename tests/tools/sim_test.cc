@@ -463,6 +463,7 @@ TEST_F(SimVmScript, UnknownEnumerationTextsFromOtherClients) {
   EXPECT_EQ(aliases,
             "power zub cpus memory cdrom disk network sata_controller scsi_controller data_sets "
             "entries dock log_level ");
+  EXPECT_EQ(ShortErrorName("com.example.errors.x"), "com.example.errors.x");  // not a standard one
 }
 
 // Each operation is one step under the lab's lock: concurrent calls neither lose updates nor see
