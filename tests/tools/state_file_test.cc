@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <functional>
-
 #include "tests/tools/temp_dir.h"
 
 namespace Kov {
@@ -63,77 +61,67 @@ TEST(StateFile, EverythingSurvivesTheRoundTrip) {
 }
 
 TEST(StateFile, ForeignAndInconsistentDocumentsAreRefused) {
-  using Edit = std::function<void(json&)>;
-  struct Case {
-    const char* what;
-    Edit edit;
-  } cases[] = {
-      {"another marker", [](json& d) { d["format"] = "something-else"; }},
-      {"not an object", [](json& d) { d = json::array(); }},
-      {"another version", [](json& d) { d["version"] = 2; }},
-      {"machines not a list", [](json& d) { d["machines"] = json::object(); }},
-      {"machine not an object", [](json& d) { d["machines"][0] = 5; }},
-      {"empty machine id", [](json& d) { d["machines"][0]["id"] = ""; }},
-      {"machine twice", [](json& d) { d["machines"][1]["id"] = "vm-1"; }},
-      {"unknown power state", [](json& d) { d["machines"][0]["power"] = "HALF"; }},
-      {"hw_version a number", [](json& d) { d["machines"][0]["hw_version"] = 21; }},
-      {"no cpu", [](json& d) { d["machines"][0].erase("cpu"); }},
-      {"zero CPUs", [](json& d) { d["machines"][0]["cpu"]["count"] = 0; }},
-      {"too many CPUs", [](json& d) { d["machines"][0]["cpu"]["count"] = 129; }},
-      {"CPUs a float", [](json& d) { d["machines"][0]["cpu"]["count"] = 8.0; }},
-      {"uneven sockets", [](json& d) { d["machines"][0]["cpu"]["cores_per_socket"] = 3; }},
-      {"memory not a multiple of 4", [](json& d) { d["machines"][0]["memory"]["size"] = 4097; }},
-      {"IMAGE drive with a host device",
-       [](json& d) { d["machines"][0]["cdroms"][0]["device_name"] = "/dev/sr0"; }},
-      {"ATAPI drive without a host device",
-       [](json& d) { d["machines"][0]["cdroms"][2].erase("device_name"); }},
-      {"ATAPI drive with an image",
-       [](json& d) { d["machines"][0]["cdroms"][2]["iso_file"] = "a.iso"; }},
-      {"unknown backing", [](json& d) { d["machines"][0]["cdroms"][0]["backing_type"] = "USB"; }},
-      {"drive id twice", [](json& d) { d["machines"][0]["cdroms"][1]["id"] = "cdrom-1"; }},
-      {"device name twice", [](json& d) { d["machines"][0]["disks"][0]["device"] = "ide0:0"; }},
-      {"empty device name", [](json& d) { d["machines"][0]["networks"][0]["device"] = ""; }},
-      {"unknown adapter", [](json& d) { d["machines"][0]["networks"][0]["adapter"] = "X"; }},
-      {"controller 4", [](json& d) { d["machines"][0]["sata_controllers"][0]["number"] = 4; }},
-      {"controller twice",
-       [](json& d) {
-         d["machines"][0]["sata_controllers"].push_back(d["machines"][0]["sata_controllers"][0]);
-       }},
-      {"unknown SCSI model",
-       [](json& d) { d["machines"][0]["scsi_controllers"][0]["hba_type"] = "AHCI"; }},
-      {"unknown access", [](json& d) { d["machines"][0]["data_sets"][0]["host"] = "ALL"; }},
-      {"data set name twice",
-       [](json& d) {
-         json copy = d["machines"][0]["data_sets"][0];
-         copy["id"] = "ds-2";
-         d["machines"][0]["data_sets"].push_back(copy);
-       }},
-      {"entry not a string", [](json& d) { d["machines"][0]["data_sets"][0]["entries"]["k"] = 1; }},
-      {"empty key", [](json& d) { d["machines"][0]["data_sets"][0]["entries"][""] = "x"; }},
-      {"unknown module", [](json& d) { d["machines"][0]["log_levels"]["gpu"] = "BRT_LOG_INFO"; }},
-      {"unknown level", [](json& d) { d["machines"][0]["log_levels"]["zub"] = "LOUD"; }},
-      {"next id 0", [](json& d) { d["machines"][0]["next_ids"]["cdrom"] = 0; }},
-      {"no next ids", [](json& d) { d["machines"][1].erase("next_ids"); }},
+  // Each row sets the member at a JSON pointer to a value, or removes it ("-").
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "[]"},  // not an object
+      {"/format", R"("something-else")"},
+      {"/version", "2"},
+      {"/machines", "{}"},
+      {"/machines/0", "5"},
+      {"/machines/0/id", R"("")"},
+      {"/machines/1/id", R"("vm-1")"},  // a machine twice
+      {"/machines/0/power", R"("HALF")"},
+      {"/machines/0/hw_version", "21"},
+      {"/machines/0/cpu", "-"},
+      {"/machines/0/cpu/count", "0"},
+      {"/machines/0/cpu/count", "129"},
+      {"/machines/0/cpu/count", "8.0"},
+      {"/machines/0/cpu/cores_per_socket", "3"},  // uneven sockets
+      {"/machines/0/memory/size", "4097"},
+      {"/machines/0/cdroms/0/device_name", R"("/dev/sr0")"},  // an IMAGE drive with a host device
+      {"/machines/0/cdroms/2/device_name", "-"},              // an ATAPI drive without one
+      {"/machines/0/cdroms/2/iso_file", R"("a.iso")"},        // an ATAPI drive with an image
+      {"/machines/0/cdroms/0/backing_type", R"("USB")"},
+      {"/machines/0/cdroms/1/id", R"("cdrom-1")"},    // a drive id twice
+      {"/machines/0/disks/0/device", R"("ide0:0")"},  // a device name twice
+      {"/machines/0/networks/0/device", R"("")"},
+      {"/machines/0/networks/0/adapter", R"("X")"},
+      {"/machines/0/sata_controllers/0/number", "4"},
+      {"/machines/0/sata_controllers/1", R"({"hba_type":"AHCI","number":0})"},  // twice
+      {"/machines/0/scsi_controllers/0/hba_type", R"("AHCI")"},
+      {"/machines/0/data_sets/0/host", R"("ALL")"},
+      {"/machines/0/data_sets/1", R"({"description":"","guest":"NONE","host":"NONE","id":"ds-2",
+          "name":"config","omit_from_snapshot_and_clone":false,"entries":{}})"},  // a name twice
+      {"/machines/0/data_sets/0/entries/k", "1"},
+      {"/machines/0/data_sets/0/entries/", R"("x")"},  // an empty key
+      {"/machines/0/log_levels/gpu", R"("BRT_LOG_INFO")"},
+      {"/machines/0/log_levels/zub", R"("LOUD")"},
+      {"/machines/0/next_ids/cdrom", "0"},
+      {"/machines/1/next_ids", "-"},
       // Members this version does not know would be dropped by the next save.
-      {"unknown top member", [](json& d) { d["comment"] = "x"; }},
-      {"unknown machine member", [](json& d) { d["machines"][0]["owner"] = "x"; }},
-      {"unknown cpu member", [](json& d) { d["machines"][0]["cpu"]["threads"] = 2; }},
-      // Combinations the simulator never makes.
-      {"suspended but not loaded", [](json& d) { d["machines"][0]["loaded"] = false; }},
-      {"counter would issue a drive id again",
-       [](json& d) { d["machines"][0]["next_ids"]["cdrom"] = 4; }},
-      {"counter would issue a data set id again",
-       [](json& d) { d["machines"][0]["next_ids"]["data_set"] = 1; }},
+      {"/comment", R"("x")"},
+      {"/machines/0/owner", R"("x")"},
+      {"/machines/0/cpu/threads", "2"},
+      // Combinations the simulator never makes: suspended but not loaded, counters that would
+      // issue an id again.
+      {"/machines/0/loaded", "false"},
+      {"/machines/0/next_ids/cdrom", "4"},
+      {"/machines/0/next_ids/data_set", "1"},
   };
   for (auto& c : cases) {
     json doc = kFull;
-    c.edit(doc);
+    const json::json_pointer at(c.first);
+    if (std::string(c.second) == "-") {
+      doc[at.parent_pointer()].erase(at.back());
+    } else {
+      doc[at] = json::parse(c.second);
+    }
     LabData out = FullLab();
     out.machines.resize(1);
     std::string error;
-    EXPECT_FALSE(StateFile::FromJson(doc, out, error)) << c.what;
-    EXPECT_FALSE(error.empty()) << c.what;
-    EXPECT_EQ(out.machines.size(), 1u) << c.what << ": a refused document must change nothing";
+    EXPECT_FALSE(StateFile::FromJson(doc, out, error)) << c.first << " " << c.second;
+    EXPECT_FALSE(error.empty()) << c.first;
+    EXPECT_EQ(out.machines.size(), 1u) << c.first << ": a refused document must change nothing";
   }
   // A refusal says where.
   json doc = kFull;
