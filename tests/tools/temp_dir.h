@@ -1,15 +1,13 @@
-// A private temporary folder for a test, removed with everything in it when the test ends, and
-// small file helpers.
+// A private temporary folder for a test, removed with everything in it when the test ends; small
+// file helpers; and test certificates made with the openssl command.
 #pragma once
 
 #include <dirent.h>
 #include <ftw.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -22,16 +20,23 @@ namespace Sim {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = ::testing::TempDir() + "kov-sim-test-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (::mkdtemp(name.data())) path_ = name.data();
+    std::string name = ::testing::TempDir() + "kov-sim-test-XXXXXX";
+    if (::mkdtemp(&name[0])) path_ = name;
     EXPECT_FALSE(path_.empty()) << "cannot make a temporary folder";
   }
-  ~TempDir() { Remove(path_); }
+  ~TempDir() {
+    // Depth first, without following links: children go before their folder.
+    if (!path_.empty())
+      ::nftw(
+          path_.c_str(),
+          [](const char* p, const struct stat*, int, FTW*) {
+            ::remove(p);
+            return 0;
+          },
+          16, FTW_DEPTH | FTW_PHYS);
+  }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-
   const std::string& path() const { return path_; }
 
   // The names in the folder, sorted.
@@ -39,8 +44,8 @@ class TempDir {
     std::vector<std::string> names;
     if (DIR* d = ::opendir(path_.c_str())) {
       while (dirent* e = ::readdir(d)) {
-        std::string n = e->d_name;
-        if (n != "." && n != "..") names.push_back(n);
+        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+          names.push_back(e->d_name);
       }
       ::closedir(d);
     }
@@ -49,36 +54,32 @@ class TempDir {
   }
 
  private:
-  static void Remove(const std::string& path) {
-    if (path.empty()) return;
-    // Depth first, without following links: children go before their folder.
-    ::nftw(
-        path.c_str(),
-        [](const char* p, const struct stat*, int, FTW*) {
-          ::remove(p);
-          return 0;
-        },
-        16, FTW_DEPTH | FTW_PHYS);
-  }
-
   std::string path_;
 };
 
-inline bool FileExists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
-}
+inline bool FileExists(const std::string& p) { return ::access(p.c_str(), F_OK) == 0; }
 
 inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
-  s << in.rdbuf();
+  s << std::ifstream(path, std::ios::binary).rdbuf();
   return s.str();
 }
 
 inline void WriteFile(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
+
+// Makes in `dir` a CA (ca.pem), a certificate for 127.0.0.1 it signed (host.pem, host.key), and a
+// CA that signed nothing here (other.pem); false when the openssl command fails.
+inline bool MakeCertificates(const std::string& dir) {
+  const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+  const std::string script =
+      "cd '" + dir + "' && printf 'subjectAltName=IP:127.0.0.1' >san && openssl req -x509" + key +
+      " -days 1 -keyout ca.key -out ca.pem -subj /CN=kov-test-ca && openssl req -x509" + key +
+      " -days 1 -keyout other.key -out other.pem -subj /CN=kov-other-ca && openssl req" + key +
+      " -keyout host.key -out host.csr -subj /CN=127.0.0.1 && openssl x509 -req -in host.csr "
+      "-CA ca.pem -CAkey ca.key -CAcreateserial -days 1 -extfile san -out host.pem";
+  return std::system(("(" + script + ") >/dev/null 2>&1").c_str()) == 0;
 }
 
 }  // namespace Sim
