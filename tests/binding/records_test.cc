@@ -3,11 +3,8 @@
 // unknown fields; deep data without recursion.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <set>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "binding/definition_adapter.h"
 #include "binding/native.h"
@@ -431,8 +428,6 @@ TEST(Enum, TextsOutsideTheTableAreKeptAndOrderedAfterTheValues) {
     EXPECT_EQ(value.unknownText(), text == "ATAPI" || text == "_UNKNOWN" ? "" : text);
     EXPECT_EQ(::Tarn::EnumToText(value), text.empty() ? "_UNKNOWN" : text);
   }
-  // Messages place an enumeration as its number.
-  EXPECT_EQ(::Tarn::FormatImpl<1>::call("{}", EnumOf<Backing>("FLOPPY")), "3");
   std::set<Backing> set;
   for (const char* text :
        {"_UNKNOWN", "zeta", "RAW", "\xc3\xa9", "ATAPI", "Zeta", "alpha", "RAW", "IMAGE", "zeta"}) {
@@ -442,31 +437,6 @@ TEST(Enum, TextsOutsideTheTableAreKeptAndOrderedAfterTheValues) {
   for (auto& c : set) order.push_back(::Tarn::EnumToText(c));
   // By number, then kept texts in byte order: upper case before lower case, bytes above 0x7f last.
   EXPECT_EQ(order, A("ATAPI", "IMAGE", "RAW", "_UNKNOWN", "Zeta", "alpha", "zeta", "\xc3\xa9"));
-}
-
-TEST(UnknownFields, ValueToNativeMergesWithTheSortedNames) {
-  // Declared: "B", "a_b", "ab", "b" (byte order: upper case, then "_" (0x5f), then lower case).
-  static constexpr ::Tarn::Data::SortedNames<4> names{{"B", "a_b", "ab", "b"}};
-  const std::pair<Args, Args> cases[] = {
-      {{"B", "a_b", "ab", "b"}, {}},
-      {{"A", "B", "a", "a_b", "a_c", "ab", "b", "c"}, {"A", "a", "a_c", "c"}},
-      {{"", "a", "a_", "b_"}, {"", "a", "a_", "b_"}},  // prefixes of declared names
-      {{"b", "ba", "bb"}, {"ba", "bb"}},
-  };
-  for (const auto& [fields, unknown] : cases) {
-    auto source = StructValue::GetInstance("s");
-    for (auto& n : fields) source->SetField(n, Str(n));
-    std::shared_ptr<StructValue> target;
-    ::Tarn::Data::BaseNative::AdapterHelper::AddUnknownFields(names, source.get(), target);
-    EXPECT_EQ(!target, unknown.empty());
-    Args got;
-    for (auto& f : target ? target->fields() : source->fields()) {
-      if (!target) break;
-      got.push_back(f.first);
-      EXPECT_EQ(f.second.get(), source->fields().at(f.first).get());  // not a copy
-    }
-    EXPECT_EQ(got, unknown);
-  }
 }
 
 }  // namespace
