@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/test_values.h"
 #include "tools/sim/simulator.h"
 
 namespace Kov {
@@ -92,22 +93,17 @@ TEST(JsonToValue, DeepRecursiveInputIsRefusedNotFollowed) {
 }
 
 TEST(ValueToJson, EveryKind) {
-  auto s = StructValue::GetInstance("x");
-  s->SetField("i", IntegerValue::GetInstance(-3));
-  s->SetField("d", DoubleValue::GetInstance(0.5));
-  s->SetField("b", BooleanValue::GetInstance(true));
-  s->SetField("s", StringValue::GetInstance("t"));
-  s->SetField("unset", OptionalValue::GetInstance());
-  s->SetField("set", OptionalValue::GetInstance(IntegerValue::GetInstance(7)));
-  auto list = ListValue::GetInstance();
-  list->Add(StringValue::GetInstance("a"));
-  list->Add(OptionalValue::GetInstance());
-  s->SetField("list", list);
-  auto strings = ListValueString::GetInstance();
-  strings->Add("k1");
-  s->SetField("strings", strings);
-  s->SetField("secret", SecretValue::GetInstance("hunter2"));
-  s->SetField("void", VoidValue::GetInstance());
+  using namespace KovTest;
+  auto s = Struct("x", {{"i", Int(-3)},
+                        {"d", Dbl(0.5)},
+                        {"b", Bool(true)},
+                        {"s", Str("t")},
+                        {"unset", Unset()},
+                        {"set", Opt(Int(7))},
+                        {"list", List({Str("a"), Unset()})},
+                        {"strings", KovTest::Texts({"k1"})},
+                        {"secret", SecretValue::GetInstance("hunter2")},
+                        {"void", VoidValue::GetInstance()}});
   EXPECT_EQ(ValueToJson(s), json::parse(R"({"i": -3, "d": 0.5, "b": true, "s": "t", "set": 7,
       "list": ["a", null], "strings": ["k1"], "secret": "<secret>", "void": null})"));
   EXPECT_EQ(ValueToJson(nullptr), json(nullptr));

@@ -110,7 +110,6 @@ TEST_F(SimScript, MachinesDockAndPower) {
       {"zub.delete", R"({"vm":"b"})", "ok"},  // a suspended machine counts as off
       {"zub.delete", R"({"vm":"b"})", "kov.sim.vm.not.found"},
       {"zub.create", R"({"spec":{"vm":"b","guest_OS":"zubsd-64"}})", "ok"},  // free again
-      {"power.get", R"({"vm":"b"})", R"(= {"state":"OFF","suspended":false})"},
 
       {"dock.load", R"({"vm":"a"})", "ok"},
       {"dock.load", R"({"vm":"ghost"})", "kov.sim.vm.not.found"},
@@ -161,7 +160,6 @@ TEST_F(SimVmScript, CpusAndMemory) {
       {"cpus.update", cpus(R"({"count":6})"), "kov.sim.cpu.hot.add.disabled"},
       {"cpus.update", cpus(R"({"count":2})"), "kov.sim.cpu.hot.remove.disabled"},
       {"cpus.update", cpus(R"({"hot_add_enabled":true})"), "kov.sim.vm.powered.on"},
-      {"cpus.update", cpus(R"({"count":0})"), "kov.sim.cpu.count.invalid"},
       {"cpus.update", cpus(R"({"count":4,"cores_per_socket":2})"), "ok"},  // unchanged values
       {"memory.update", memory(R"({"size":4096})"), "kov.sim.memory.hot.add.disabled"},
       {"memory.update", memory(R"({"size":1024})"), "kov.sim.vm.powered.on"},
@@ -173,7 +171,6 @@ TEST_F(SimVmScript, CpusAndMemory) {
       {"cpus.update", cpus(R"({"count":8})"), "ok"},
       {"cpus.update", cpus(R"({"count":6})"), "kov.sim.cpu.hot.remove.disabled"},
       {"memory.update", memory(R"({"size":8192})"), "ok"},
-      {"memory.update", memory(R"({"size":4096})"), "kov.sim.vm.powered.on"},
       {"memory.get", R"({"vm":"vm"})", R"(= {"hot_add_enabled":true,"size":8192})"},
   });
 }
@@ -376,8 +373,6 @@ TEST_F(SimVmScript, DataSetsAndEntries) {
       {"entries.get", entry("ds-1", "b"), R"(= "333")"},
       // A data set that holds entries is deleted only with "force".
       {"data_sets.delete", ds1, "kov.sim.data.set.not.empty"},
-      {"data_sets.delete", R"({"vm":"vm","data_set":"ds-1","force":false})",
-       "kov.sim.data.set.not.empty"},
       {"data_sets.delete", R"({"vm":"vm","data_set":"ds-1","force":true})", "ok"},
       {"data_sets.delete", ds1, "kov.sim.data.set.not.found"},
       {"data_sets.delete", R"({"vm":"vm","data_set":"ds-2"})", "ok"},
