@@ -18,9 +18,8 @@ namespace {
 
 // Every fifth call fails with "not found"; the others answer a record whose count is the call's
 // number, so that an answer that reached the wrong caller is seen.
-bool FailsFor(std::int64_t index) { return index % 5 == 0; }
 void AnswerGet(std::int64_t index, const GetResult& result) {
-  if (FailsFor(index)) return result.error(Errors::NotFound::Create());
+  if (index % 5 == 0) return result.error(Errors::NotFound::Create());
   auto info = std::make_shared<CpusSvc::Info>();
   info->count = index;
   result(info);
@@ -28,8 +27,8 @@ void AnswerGet(std::int64_t index, const GetResult& result) {
 
 // Whether a call was told its own answer: its record's count (-1: none) or "not found".
 bool Right(std::int64_t index, std::int64_t count, const ErrorValuePtr& e) {
-  return FailsFor(index) ? count < 0 && e && e->name() == Errors::NotFound::typeName
-                         : count == index && !e;
+  return index % 5 == 0 ? count < 0 && e && e->name() == Errors::NotFound::typeName
+                        : count == index && !e;
 }
 
 // Eight threads call "get" and "update": through one method object shared by all, through a

@@ -435,7 +435,6 @@ TEST_F(StubTest, TargetReceivesIdentifiersInputsWithWireNamesAndAnActivation) {
                 call->activation->localizer == defaultActivation->localizer);
   }
   EXPECT_NE(target->calls[0].activation, target->calls[2].activation);
-  EXPECT_TRUE(told.empty());  // no answer yet
   // A null spec is refused before the call returns, touching nothing.
   stub.Update("vm-1", nullptr, mine, CatchUpdate());
   EXPECT_EQ(target->calls.size(), 3u);
