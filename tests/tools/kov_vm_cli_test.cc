@@ -307,39 +307,33 @@ TEST(KovVmStateFile, OneLabAcrossTenRuns) {
             "\"app\"\n    }\n  ]\n}\n");
 }
 
-TEST(KovVmStateFile, MissingFileStartsAFreshLabAndOnlyAChangeWritesIt) {
+TEST(KovVmStateFile, MissingFileStartsAFreshLabAndUnusableLocationsAreStateProblems) {
   TempDir dir;
-  const std::string state = dir.path() + "/new.json";
+  const std::string d = dir.path(), state = d + "/new.json";
+  const std::string create = R"({"spec": {"vm": "web-2", "guest_OS": "zub"}})";
+  // Only a change writes a missing file; a new file follows the umask.
   EXPECT_EQ(KovVm({"--state", state, "call", "power.get", R"({"vm": "vm-1"})"}).code, kExitFailed);
   EXPECT_EQ(KovVm({"--state", state, "call", "dock.list"}).code, kExitOk);
   EXPECT_FALSE(FileExists(state));
-  // A new file follows the umask.
   const mode_t umask = ::umask(077);
-  Result ok = KovVm({"--state", state, "call", "zub.create",
-                     R"({"spec": {"vm": "web-1", "guest_OS": "zubuntu-64"}})"});
+  Result ok = KovVm({"--state", state, "call", "zub.create", create});
   ::umask(umask);
   EXPECT_EQ(ok.code, kExitOk) << ok.err;
   EXPECT_TRUE(Contains(ReadFile(state), "\"format\": \"kov-vm-sim-state\""));
   struct stat st;
   ASSERT_EQ(::stat(state.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-}
-
-TEST(KovVmStateFile, UnusableLocationsAreReportedAsStateProblems) {
-  TempDir dir;
-  const std::string d = dir.path(), create = R"({"spec": {"vm": "web-2", "guest_OS": "zub"}})";
   ASSERT_EQ(::mkdir((d + "/folder").c_str(), 0755), 0);
   ASSERT_EQ(::mkfifo((d + "/fifo").c_str(), 0600), 0);
   ASSERT_EQ(::symlink("gone.json", (d + "/dangling.json").c_str()), 0);
   // A read-only file is refused before the call, also for root.
-  ASSERT_EQ(KovVm({"--state", d + "/ro.json", "call", "zub.create", create}).code, kExitOk);
-  const std::string before = ReadFile(d + "/ro.json");
-  ASSERT_EQ(::chmod((d + "/ro.json").c_str(), 0444), 0);
+  ASSERT_EQ(::chmod(state.c_str(), 0444), 0);
+  const std::string before = ReadFile(state);
   const std::pair<const char*, const char*> cases[] = {
       {"/no/such/folder/lab.json", "folder of the state file"},
       {"/folder", "not a regular file"},
       {"/fifo", "not a regular file"},  // refused, not waited on
-      {"/ro.json", "is read-only"},
+      {"/new.json", "is read-only"},
       {"/dangling.json", "symbolic link to a missing file"},  // not replaced by a file
   };
   for (auto& c : cases) {
@@ -347,7 +341,7 @@ TEST(KovVmStateFile, UnusableLocationsAreReportedAsStateProblems) {
     EXPECT_EQ(r.code, kExitState) << c.first;
     EXPECT_TRUE(Contains(r.err, c.second)) << r.err;
   }
-  EXPECT_EQ(ReadFile(d + "/ro.json"), before);
+  EXPECT_EQ(ReadFile(state), before);
   EXPECT_FALSE(FileExists(d + "/gone.json"));
 }
 
