@@ -50,14 +50,12 @@ TEST(StateFile, EverythingSurvivesTheRoundTrip) {
   EXPECT_EQ(StateFile::ToJson(lab), kFull);
   ASSERT_EQ(lab.machines.size(), 2u);
   const Machine& m = lab.machines[0];
-  EXPECT_TRUE(m.power == PowerState::kSuspended && m.loaded && m.hasHwVersion);
-  EXPECT_FALSE(lab.machines[1].hasHwVersion || lab.machines[1].loaded);
-  EXPECT_TRUE(m.cdroms[0].hasIsoFile && m.cdroms[0].isoFile == "/iso/a.iso");
-  EXPECT_FALSE(m.cdroms[1].hasIsoFile);
-  EXPECT_EQ(m.cdroms[2].deviceName, "/dev/sr0");
-  EXPECT_EQ(m.dataSets[0].entries.at("unicode"), "\xc3\xa9t\xc3\xa9");
-  EXPECT_EQ(m.scsiControllers.at(3), "ZSCSI");
-  EXPECT_EQ(m.nextCdrom, 5);
+  EXPECT_TRUE(m.power == PowerState::kSuspended && m.loaded && m.hasHwVersion &&
+              !lab.machines[1].hasHwVersion && !lab.machines[1].loaded);
+  EXPECT_TRUE(m.cdroms[0].hasIsoFile && m.cdroms[0].isoFile == "/iso/a.iso" &&
+              !m.cdroms[1].hasIsoFile && m.cdroms[2].deviceName == "/dev/sr0");
+  EXPECT_TRUE(m.dataSets[0].entries.at("unicode") == "\xc3\xa9t\xc3\xa9" &&
+              m.scsiControllers.at(3) == "ZSCSI" && m.nextCdrom == 5);
 }
 
 TEST(StateFile, ForeignAndInconsistentDocumentsAreRefused) {
