@@ -31,9 +31,8 @@ bool Right(std::int64_t index, std::int64_t count, const ErrorValuePtr& e) {
                         : count == index && !e;
 }
 
-// Eight threads call "get" and "update": through one method object shared by all, through a
-// binding of their own now and then, and through stubs, shared and their own, of one local
-// provider. Odd calls are answered at once, even ones later by three answering threads.
+// Eight threads call through one shared method object, a fresh binding now and then, and stubs
+// (shared and their own) of one local provider; even calls are answered later by three threads.
 TEST(ProviderConcurrency, EveryCallAnsweredOnceWithItsOwnAnswer) {
   constexpr int kThreads = 8, kCalls = 2000;
   std::mutex mutex;

@@ -185,6 +185,8 @@ TEST(ValueAdapter, FailureTable) {
       {Struct(kInput, {{"vm", Str("v")}, {"device", Str("d")}}), kMissing, A("backing", kInput)},
       {AddInputWith(nullptr), nullptr, A()},
   });
+  ExpectFailures<ListInput>(
+      {{Struct(kInput, {{"vm", Str("v")}, {"filter", Str("xyz")}}), kBadCast1, A("xyz")}});
   ExpectFailures<DiskSvc::ListResult>({
       {ListOf(Str("one")), kBadCast1, A("one")},
       {ListOf(List({Str("q")})), kBadCast1, A("q")},
@@ -214,8 +216,7 @@ TEST(ValueAdapter, FailureTable) {
 }
 
 TEST(ValueAdapter, AFailureLeavesNoHalfDoneRecord) {
-  // The last declared field is missing: the work on every field before it is dropped, and the
-  // messages already in the list stay.
+  // The last declared field is missing: the fields before it are dropped, earlier messages stay.
   Info info;
   MessageList messages{::Tarn::BaseMessage{"earlier", "text", {}}};
   EXPECT_FALSE(ToNative(

@@ -224,6 +224,7 @@ TEST(ValueCodecTest, MalformedValuesAreRefusedWithClearErrors) {
       {"unknown kind", {{99}}, "kind.unknown"},
       {"kind unset", {{0}}, "kind.unknown"},
       {"children past the end", {{L, 3, P}, {I, 0, P}}, "children.past.end"},
+      {"grandchildren past the end", {{L, 2, P}, {L, 1, P}, {I, 0, P}}, "children.past.end"},
       {"trailing node", {{I, 0, P}, {I, 0, P}}, "trailing"},
       {"field without a name", {{S, 1, N::kNone, "", "s"}, {I, 0, P}}, "field.unnamed"},
       {"field name outside a structure", {{L, 1, P}, {I, 0, P, "x"}}, "field.outside"},

@@ -60,6 +60,7 @@ TEST(KovVm, CommandsPrintWhatTheyShould) {
     const char* not_ = "\x01";  // a text that must not appear
   } cases[] = {
       {{"--help"}, {"usage: kov-vm"}},
+      {{"version"}, {"0."}},
       {{"list"},
        {"13 services, 37 operations", "com.brantel.kov.vm.data_sets.entries",
         "get, switch_on, switch_off, reset, suspend", "add, update, delete, list"}},

@@ -24,8 +24,7 @@ namespace Sim {
 namespace {
 
 // One call: "service.operation", its input as JSON, and its answer: "ok" for completion, "= " and
-// the answer as JSON, or the error's first message id (which error type goes with it, the client's
-// tour checks).
+// the answer as JSON, or the error's first message id (the tour checks the error types).
 struct Step {
   std::string op, input, answer;
 };
@@ -286,6 +285,7 @@ TEST_F(SimVmScript, Controllers) {
       {"sata_controller.add", sata(3, "NVME"), "kov.sim.sata.hba.unknown"},
       {"sata_controller.update", sata(1), "ok"},
       {"sata_controller.update", sata(3), "kov.sim.sata.not.found"},
+      {"sata_controller.update", sata(1, "NVME"), "kov.sim.sata.hba.unknown"},
       {"sata_controller.list", R"({"vm":"ghost"})", "kov.sim.vm.not.found"},
       {"scsi_controller.add", scsi(0, "LSILOGIC"), "ok"},  // numbered apart from SATA
       {"scsi_controller.add", scsi(3, "ZSCSI"), "ok"},
@@ -335,6 +335,7 @@ TEST_F(SimVmScript, DataSetsAndEntries) {
       {"data_sets.create", create("alpha"), "kov.sim.data.set.exists"},
       {"data_sets.create", create(""), "kov.sim.data.set.name.empty"},
       {"data_sets.get", R"({"vm":"vm","data_set":"ds-9"})", "kov.sim.data.set.not.found"},
+      {"data_sets.update", update("ds-9", "{}"), "kov.sim.data.set.not.found"},
       {"data_sets.list", R"({"vm":"ghost"})", "kov.sim.vm.not.found"},
       // Only the members given change; one bad member changes nothing at all.
       {"data_sets.update",
@@ -371,6 +372,7 @@ TEST_F(SimVmScript, DataSetsAndEntries) {
       // A data set that holds entries is deleted only with "force".
       {"data_sets.delete", ds1, "kov.sim.data.set.not.empty"},
       {"data_sets.delete", R"({"vm":"vm","data_set":"ds-1","force":true})", "ok"},
+      {"data_sets.delete", ds1, "kov.sim.data.set.not.found"},
       {"data_sets.delete", R"({"vm":"vm","data_set":"ds-2"})", "ok"},
       {"data_sets.create", create("alpha"), R"(= "ds-3")"},  // identifiers are not reused
   });
