@@ -169,7 +169,6 @@ TEST_F(KovVmState, BadInputIsRefusedAndChangesNothing) {
     const char* complaint;
     bool outputFails = false;
   } cases[] = {
-      {{"call", "power.boot", R"({"vm": "vm-1"})"}, kExitUsage, "unknown operation"},
       {{"call", "power.switch_on", R"({"vm": "vm-1", "spec": {})"}, kExitUsage, "not valid JSON"},
       {{"call", "power.switch_on", R"({"vm": "vm-1", "spec": {"soft": "yes"}})"},
        kExitUsage,

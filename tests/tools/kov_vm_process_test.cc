@@ -1,11 +1,9 @@
 // The kov-vm program itself, run as separate processes the way a user runs it: a full standard
 // output, twenty writers on one state file, and a served lab called from other processes.
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -184,17 +182,11 @@ TEST_F(KovVmProcess, ServedLabTakesTwentyClientsAtOnceAndOutlivesAKill) {
 }
 
 TEST_F(KovVmProcess, HostNotReachedIsItsOwnExitStatus) {
-  // A socket that listens but never answers, and a port where nobody listens.
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  const int listening = ::socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listening, 4), 0);
-  ASSERT_EQ(::getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  const std::string silent = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-  const std::string closed = "127.0.0.1:1";
+  // A stopped server, whose socket takes connections but never answers, and a port where nobody
+  // listens.
+  const std::string silent = Serve({}), closed = "127.0.0.1:1";
+  ASSERT_FALSE(silent.empty());
+  ::kill(server_, SIGSTOP);
   const struct {
     std::vector<std::string> args;
     int status;
@@ -219,7 +211,6 @@ TEST_F(KovVmProcess, HostNotReachedIsItsOwnExitStatus) {
       EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
     }
   }
-  ::close(listening);
 }
 
 TEST_F(KovVmProcess, TokensRolesAndTlsThroughTheCli) {
