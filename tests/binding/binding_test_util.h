@@ -55,10 +55,7 @@ inline Fields With(Fields fields, const std::string& name, DataValuePtr value) {
   return fields;
 }
 
-template <class E>
-E EnumOf(const std::string& text) {
-  return ::Tarn::EnumFromText<E>(text);
-}
+using ::Tarn::EnumFromText;
 template <class T>
 DataValuePtr ToValue(const T& record, MessageList& messages) {
   DataValuePtr value;

@@ -81,7 +81,7 @@ TEST(ValueAdapter, EveryMemberShapeBothWays) {
   Info info;  // required primitives; an enumeration text outside the table is kept
   info.name = "app-config";
   info.description = "a \"quoted\" text";
-  info.host = EnumOf<Access>("MAUVE");
+  info.host = EnumFromText<Access>("MAUVE");
   info.used = -42;
   info.omitFromSnapshotAndClone = true;
   info.unknownFields = Struct("unknownFields", {{"extra", Int(7)}, {"zz_unset", Unset()}});
@@ -99,7 +99,7 @@ TEST(ValueAdapter, EveryMemberShapeBothWays) {
   filter.cdroms = std::set<std::string>{"b", "a", ""};
   filter.backingTypes = std::set<Backing>();
   for (const char* text : {"RAW", "\xc3\xa9", "alpha", "_UNKNOWN", "MAUVE", "AMBER", "ATAPI"}) {
-    filter.backingTypes->insert(EnumOf<Backing>(text));
+    filter.backingTypes->insert(EnumFromText<Backing>(text));
   }
   const auto order = List({Str("ATAPI"), Str("RAW"), Str("_UNKNOWN"), Str("AMBER"), Str("MAUVE"),
                            Str("alpha"), Str("\xc3\xa9")},
@@ -405,7 +405,7 @@ TEST(Validator, UndeclaredFieldsByPolicyInNameOrderAndListsToTheFirstFailure) {
 TEST(Enum, TextsOutsideTheTableAreKept) {
   const std::string zero("RAW\0X", 5);  // an embedded zero is not a table entry
   for (const std::string& text : Args{"ATAPI", "_UNKNOWN", "raw", "RAW ", "", zero}) {
-    Backing value = EnumOf<Backing>("OLD");  // converting a known text drops the kept one
+    Backing value = EnumFromText<Backing>("OLD");  // converting a known text drops the kept one
     ::Tarn::EnumConverter::Convert<Backing::Strings>(text, value);
     EXPECT_EQ(value.value(), text == "ATAPI" ? Backing::ATAPI : Backing::_UNKNOWN) << text;
     EXPECT_EQ(value.unknownText(), text == "ATAPI" || text == "_UNKNOWN" ? "" : text);

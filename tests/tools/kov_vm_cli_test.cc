@@ -152,8 +152,6 @@ class KovVmState : public ::testing::Test {
   Result Call(const std::string& op, const std::string& json) {
     return KovVm({"--state", state_, "call", op, json});
   }
-  // The folder holds the state file and nothing half-written.
-  void ExpectOnlyStateFile() { EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"lab.json"})); }
 
   TempDir dir_;
   std::string state_ = dir_.path() + "/lab.json";
@@ -233,7 +231,7 @@ TEST_F(KovVmState, BadInputIsRefusedAndChangesNothing) {
     EXPECT_EQ(ReadFile(state_), before_);
     EXPECT_EQ(Inode(state_), inode) << "the file was rewritten";
   }
-  ExpectOnlyStateFile();
+  EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"lab.json"});  // nothing half-written
   EXPECT_TRUE(Contains(Call("power.get", R"({"vm": "vm-1"})").out, "\"state\": \"OFF\""));
 }
 
@@ -258,7 +256,7 @@ TEST_F(KovVmState, DamagedOrForeignStateFilesAreRefusedAndLeftByteForByte) {
       EXPECT_EQ(ReadFile(state_), content);
     }
   }
-  ExpectOnlyStateFile();
+  EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"lab.json"});  // nothing half-written
   // list and describe neither read the file nor wait for another run's lock on it.
   const int fd = ::open(state_.c_str(), O_RDONLY);
   ASSERT_EQ(::flock(fd, LOCK_EX), 0);

@@ -270,9 +270,6 @@ TEST_F(SimVmScript, Controllers) {
     std::string input = sata(n, hba, vm);
     return input.replace(2, 2, "vm_id");
   };
-  auto numbered = [](int n, const std::string& vm = "vm") {
-    return R"({"vm":")" + vm + R"(","controller_number":)" + std::to_string(n) + "}";
-  };
   Run({
       {"sata_controller.add", sata(1), "ok"},
       {"sata_controller.add", sata(0), "ok"},
@@ -294,12 +291,12 @@ TEST_F(SimVmScript, Controllers) {
       {"scsi_controller.add", scsi(1, "AHCI"), "kov.sim.scsi.hba.unknown"},
       {"power.switch_on", R"({"vm":"vm","spec":{}})", "ok"},
       {"sata_controller.add", sata(2), "kov.sim.vm.powered.on"},
-      {"sata_controller.delete", numbered(1), "kov.sim.vm.powered.on"},
-      {"sata_controller.delete", numbered(3), "kov.sim.sata.not.found"},
+      {"sata_controller.delete", R"({"vm":"vm","controller_number":1})", "kov.sim.vm.powered.on"},
+      {"sata_controller.delete", R"({"vm":"vm","controller_number":3})", "kov.sim.sata.not.found"},
       {"scsi_controller.add", scsi(1, "LSISAS"), "kov.sim.vm.powered.on"},
       {"power.switch_off", R"({"vm":"vm"})", "ok"},
-      {"sata_controller.delete", numbered(1), "ok"},
-      {"sata_controller.delete", numbered(1, "ghost"), "kov.sim.vm.not.found"},
+      {"sata_controller.delete", R"({"vm":"vm","controller_number":1})", "ok"},
+      {"sata_controller.delete", R"({"vm":"ghost","controller_number":1})", "kov.sim.vm.not.found"},
       {"sata_controller.list", R"({"vm":"vm"})", R"(= [{"label":"SATA controller 0"}])"},
   });
 }
