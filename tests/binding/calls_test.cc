@@ -17,11 +17,9 @@ namespace KovTest {
 namespace {
 
 using Tarn::Core::MethodResult;
-using Tarn::Data::DataType;
 using Tarn::Data::ErrorValue;
 using Tarn::Data::NativeError;
 using Tarn::Data::StructDefinition;
-using Tarn::Data::VoidValue;
 using Tarn::L10n::Localizer;
 using Tarn::Provider::AsyncApiMethod;
 using Tarn::Provider::AsyncApiMethodPtr;
@@ -152,7 +150,7 @@ TEST_F(ProviderTest, GoodInputReachesTheImplementationAfterTheResourceIsRecorded
   EXPECT_TRUE(impl->gets.at(0).vm == "vm-7" && impl->badResources == 0);
   ASSERT_EQ(answers.size(), 4u);
   for (auto& a : answers) EXPECT_TRUE(a.result->success());
-  EXPECT_EQ(answers[0].result->output()->GetType(), DataType::VOID);
+  EXPECT_EQ(answers[0].result->output()->GetType(), Tarn::Data::DataType::VOID);
   EXPECT_EQ(*answers[3].result->output(), *InfoValue(4, 0, false, false));
 }
 
@@ -447,7 +445,7 @@ TEST_F(StubTest, AnswersReachTheCaller) {
       {false, Answer(nullptr, Errors::AlreadyExists::Create()),  // not checked on this side
        std::string("- ") + Errors::AlreadyExists::typeName + " 1/1"},
       {false, MethodResult::GetTerminationInstance(), "- - 1/1"},  // a null error
-      {true, Answer(VoidValue::GetInstance()), "void - 1/1"},
+      {true, Answer(Tarn::Data::VoidValue::GetInstance()), "void - 1/1"},
       {true, Answer(Str("")), "void - 1/1"},
       {true, Answer(Str("done")), "-" + invalid + "value.parse.failed 1/1"},
   };

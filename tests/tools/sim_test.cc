@@ -179,9 +179,6 @@ TEST_F(SimVmScript, CdromDrives) {
                 const std::string& vm = "vm") {
     return R"({"vm":")" + vm + R"(","backing":)" + backing + R"(,"device":")" + device + R"("})";
   };
-  auto filtered = [](const std::string& filter) {
-    return R"({"vm":"vm","filter":)" + filter + "}";
-  };
   const std::string image = R"({"type":"IMAGE"})";
   const std::string all = R"(= [{"backing_type":"ATAPI","cdrom":"cdrom-2","device":"ide0:1"},)"
                           R"({"backing_type":"IMAGE","cdrom":"cdrom-3","device":"ide1:0"},)"
@@ -194,10 +191,11 @@ TEST_F(SimVmScript, CdromDrives) {
       {"cdrom.add", add(image, "ide1:0"), R"(= "cdrom-3")"},        // never reused
       {"cdrom.add", add(R"({"type":"RAW","device_name":"/dev/sr1"})", "ide1:1"), R"(= "cdrom-4")"},
       {"cdrom.list", R"({"vm":"vm"})", all},
-      {"cdrom.list", filtered(R"({"backing_types":[]})"), all},
-      {"cdrom.list", filtered(R"({"backing_types":["ATAPI","RAW"],"devices":["ide1:1","ide0:0"]})"),
+      {"cdrom.list", R"({"vm":"vm","filter":{"backing_types":[]}})", all},
+      {"cdrom.list",
+       R"({"vm":"vm","filter":{"backing_types":["ATAPI","RAW"],"devices":["ide1:1","ide0:0"]}})",
        R"(= [{"backing_type":"RAW","cdrom":"cdrom-4","device":"ide1:1"}])"},
-      {"cdrom.list", filtered(R"({"cdroms":["cdrom-3","cdrom-9"]})"),
+      {"cdrom.list", R"({"vm":"vm","filter":{"cdroms":["cdrom-3","cdrom-9"]}})",
        R"(= [{"backing_type":"IMAGE","cdrom":"cdrom-3","device":"ide1:0"}])"},
       {"cdrom.list", R"({"vm":"ghost"})", "kov.sim.vm.not.found"},
       {"cdrom.add", add(image, "ide0:1"), "kov.sim.device.name.taken"},
