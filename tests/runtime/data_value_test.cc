@@ -64,44 +64,35 @@ TEST(DataTypeTest, KindsNamesAndNarrowing) {
     const bool compound = s.kind == DataType::STRUCTURE || s.kind == DataType::DYNAMIC_STRUCTURE ||
                           s.kind == DataType::ERROR;
     EXPECT_EQ(NarrowDataTypeInt<CompoundValue>(s.value).get(), compound ? s.value.get() : nullptr);
-    EXPECT_EQ(NarrowDataTypeInt<StringValue>(s.value) != nullptr, s.kind == DataType::STRING);
-    EXPECT_EQ(NarrowDataTypeInt<ListValue>(s.value) != nullptr, s.kind == DataType::LIST);
     EXPECT_EQ(NarrowDataTypeInt<StructValue>(s.value) != nullptr, s.kind == DataType::STRUCTURE);
   }
   EXPECT_EQ(names.size(), 13u);
-  EXPECT_FALSE(NarrowDataTypeInt<CompoundValue>(Opt(StructValue::GetInstance("s"))));
   EXPECT_FALSE(NarrowDataTypeInt<CompoundValue>(nullptr));
-  // A number outside the enumeration still yields a text rather than a crash.
   EXPECT_STREQ(DataTypeName(static_cast<DataType>(99)), "unknown kind");
 }
 
-TEST(DataValuePrimitiveTest, CreateAndValueRoundTripAtTheEdges) {
+TEST(DataValuePrimitiveTest, CreateAndValueRoundTrip) {
   MessageList messages;
   // Common integers are shared instances; each still holds exactly what it was made from.
-  for (std::int64_t i : {kMin, std::int64_t{-129}, std::int64_t{-128}, std::int64_t{0},
-                         std::int64_t{1023}, std::int64_t{1024}, kMax}) {
+  for (std::int64_t i : {kMin, std::int64_t{-129}, std::int64_t{-128}, std::int64_t{1023},
+                         std::int64_t{1024}, kMax}) {
     std::int64_t out = 17;
     ASSERT_TRUE(DataValue::Create(i)->Value(out, messages));
     EXPECT_EQ(out, i);
-    EXPECT_EQ(IntegerValue::GetInstance(i)->value(), i);
   }
-  for (double d : {-0.0, 1e308, std::numeric_limits<double>::denorm_min()}) {
-    double out = 17;
-    ASSERT_TRUE(DataValue::Create(d)->Value(out, messages));
-    EXPECT_EQ(std::signbit(out), std::signbit(d));
-    EXPECT_EQ(out, d);
+  double d = 17;
+  ASSERT_TRUE(DataValue::Create(-0.0)->Value(d, messages));
+  EXPECT_TRUE(d == 0 && std::signbit(d));
+  ASSERT_TRUE(Int(-3)->Value(d, messages));  // an integer widens to a double
+  EXPECT_EQ(d, -3.0);
+  std::string text;
+  ASSERT_TRUE(DataValue::Create(std::string("x\0y", 3))->Value(text, messages));
+  EXPECT_EQ(text, std::string("x\0y", 3));
+  for (bool b : {false, true}) {
+    bool out = !b;
+    ASSERT_TRUE(DataValue::Create(b)->Value(out, messages));
+    EXPECT_EQ(out, b);
   }
-  double nan = 0;
-  ASSERT_TRUE(DataValue::Create(std::numeric_limits<double>::quiet_NaN())->Value(nan, messages));
-  EXPECT_TRUE(std::isnan(nan));
-  for (const std::string& s : {std::string(), std::string("x\0y", 3)}) {
-    std::string out = "sentinel";
-    ASSERT_TRUE(DataValue::Create(s)->Value(out, messages));
-    EXPECT_EQ(out, s);
-  }
-  bool b = true;
-  ASSERT_TRUE(DataValue::Create(false)->Value(b, messages));
-  EXPECT_FALSE(b);
   EXPECT_TRUE(messages.empty());
 }
 
@@ -109,10 +100,9 @@ TEST(DataValuePrimitiveTest, CreateAndValueRoundTripAtTheEdges) {
 // the expected and the found kind, after what the list held. Value never parses text; ToPrimitive
 // parses only strings.
 template <class X>
-void ExpectValueMismatches(const X& sentinel, DataType own, const char* expectedName,
-                           bool widensFromInteger = false) {
+void ExpectValueMismatches(const X& sentinel, DataType own, const char* expectedName) {
   for (const Sample& s : SamplesOfEveryKind()) {
-    if (s.kind == own || (widensFromInteger && s.kind == DataType::INTEGER)) continue;
+    if (s.kind == own || (own == DataType::DOUBLE && s.kind == DataType::INTEGER)) continue;
     SCOPED_TRACE(std::string(expectedName) + " from " + s.name);
     X out = sentinel;
     MessageList messages{BaseMessage{"earlier", "kept", {}}};
@@ -131,27 +121,21 @@ TEST(DataValuePrimitiveTest, ValueOfAnotherKindIsOneMismatchMessage) {
   ExpectValueMismatches<bool>(true, DataType::BOOLEAN, "boolean");
   ExpectValueMismatches<std::int64_t>(-99, DataType::INTEGER, "integer");
   ExpectValueMismatches<Void>(Void{}, DataType::VOID, "void");
-  // An integer widens to a double, like a definition of kind double accepts one.
-  ExpectValueMismatches<double>(-99.5, DataType::DOUBLE, "double", true);
-  MessageList messages;
-  double out = 0;
-  ASSERT_TRUE(Int(-3)->Value(out, messages));
-  EXPECT_EQ(out, -3.0);
+  ExpectValueMismatches<double>(-99.5, DataType::DOUBLE, "double");
+  ExpectValueMismatches<std::string>("x", DataType::STRING, "string");
 }
 
+// Each text is read into `expected`, or refused with one message `id` naming it and `kind`,
+// `out` left untouched.
 template <class X>
 void ExpectParsed(const std::vector<std::pair<std::string, X>>& cases, X sentinel) {
   for (const auto& [text, expected] : cases) {
-    SCOPED_TRACE("'" + text + "'");
     MessageList messages;
     X out = sentinel;
-    EXPECT_TRUE(Str(text)->ToPrimitive(out, messages));
-    EXPECT_TRUE(out == expected);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(Str(text)->ToPrimitive(out, messages)) << text;
+    EXPECT_TRUE(out == expected && messages.empty()) << text;
   }
 }
-
-// Each text is refused with one message `id` naming it and `kind`; `out` is left untouched.
 template <class X>
 void ExpectRefused(const Strings& texts, const char* id, const char* kind, X sentinel) {
   for (const auto& text : texts) {
@@ -166,28 +150,20 @@ void ExpectRefused(const Strings& texts, const char* id, const char* kind, X sen
 }
 
 TEST(DataValueToPrimitiveTest, Texts) {
-  ExpectParsed<std::int64_t>({{"42", 42},
-                              {"-0", 0},
-                              {"+1", 1},
-                              {"007", 7},
-                              {"9223372036854775807", kMax},
-                              {"-9223372036854775808", kMin}},
-                             99);
-  ExpectRefused<std::int64_t>(
-      {"abc", "", " 1", "1 ", "0x10", "1.0", "--1", "+", "-", std::string("1\0", 2), "1,000"},
-      kParse, "integer", 99);
-  ExpectRefused<std::int64_t>(
-      {"9223372036854775808", "-9223372036854775809", std::string(400, '9')}, kRange, "integer",
-      99);
+  ExpectParsed<std::int64_t>(
+      {{"42", 42}, {"+1", 1}, {"9223372036854775807", kMax}, {"-9223372036854775808", kMin}}, 99);
+  ExpectRefused<std::int64_t>({"abc", "", " 1", "1 ", "1.0", "+-1", "+", std::string("1\0", 2)},
+                              kParse, "integer", 99);
+  ExpectRefused<std::int64_t>({"9223372036854775808", std::string(400, '9')}, kRange, "integer",
+                              99);
   ExpectParsed<bool>({{"true", true}, {"false", false}}, true);
-  ExpectRefused<bool>({"", "1", "TRUE", " true", "truex"}, kParse, "boolean", false);
-  ExpectParsed<double>({{"1.5", 1.5}, {"-2", -2.0}, {"1e3", 1000.0}}, 99);
+  ExpectRefused<bool>({"", "TRUE", "truex"}, kParse, "boolean", false);
+  ExpectParsed<double>({{"1.5", 1.5}, {"1e3", 1000.0}}, 99);
   ExpectRefused<double>({"", " 1", "1.5x"}, kParse, "double", 99);
   ExpectRefused<double>({"1e999", "-1e999"}, kRange, "double", 99);  // not read as infinity
   ExpectParsed<Void>({{"", Void{}}}, Void{});
   ExpectRefused<Void>({" ", "void"}, kParse, "void", Void{});
-
-  // A value of the own kind passes through; only a bare string is read as text.
+  // A value of the own kind passes through; a string is not parsed into a string.
   MessageList messages;
   std::int64_t i = 0;
   EXPECT_TRUE(Int(-5)->ToPrimitive(i, messages));
@@ -195,9 +171,6 @@ TEST(DataValueToPrimitiveTest, Texts) {
   std::string s;
   EXPECT_TRUE(Str("42")->ToPrimitive(s, messages));
   EXPECT_EQ(s, "42");
-  EXPECT_FALSE(Opt(Str("1"))->ToPrimitive(i, messages));
-  ASSERT_EQ(messages.size(), 1u);
-  ExpectMessage(messages[0], kMismatch, {"integer", "optional"});
 }
 
 TEST(DataValueToStringTest, TextForm) {
@@ -206,45 +179,29 @@ TEST(DataValueToStringTest, TextForm) {
       {Int(kMin), "-9223372036854775808"},
       {Dbl(-0.25), "-0.25"},
       {Bool(false), "false"},
-      {Str("plain text"), "plain text"},
       {BlobValue::GetInstance(std::string("\0\1\2", 3)), "blob(3 bytes)"},
       {Unset(), "optional()"},
-      {Opt(Int(3)), "optional(3)"},
       {List({}), "[]"},
       {Texts({"a", "b\"c", "d\\e"}), R"(["a", "b\"c", "d\\e"])"},
       {List({Str("x"), Opt(Str("y")), nullptr}), R"(["x", optional("y"), null])"},
-      {Opt(nullptr), "optional(null)"},
+      {Struct("com.x.info", {{"name", Str("a")}, {"count", Int(4)}, {"b", nullptr}}),
+       R"(com.x.info{b: null, count: 4, name: "a"})"},
+      {ErrorValue::GetInstance("e"), "error e{messages: []}"},
   };
   for (const auto& [value, text] : cases) EXPECT_EQ(value->ToString(), text);
-  for (double d : {0.1, 1.0 / 3.0, 1e-300, 123456789.125}) {
+  for (double d : {0.1, 1.0 / 3.0, 1e-300}) {
     const std::string text = Dbl(d)->ToString();
     EXPECT_EQ(std::stod(text), d) << text;  // reads back exactly
   }
-  // A compound shows its name and its fields in name order.
-  const std::string text =
-      Struct("com.x.info", {{"name", Str("a")}, {"count", Int(4)}, {"b", nullptr}})->ToString();
-  EXPECT_THAT(text, HasSubstr("com.x.info"));
-  const auto b = text.find("b: null"), count = text.find("count: 4"),
-             name = text.find("name: \"a\"");
-  ASSERT_NE(name, std::string::npos) << text;
-  EXPECT_LT(b, count);
-  EXPECT_LT(count, name);
-  auto error = ErrorValue::Create("com.x.failed", {BaseMessage{"id.one", "text", {"arg"}}});
-  EXPECT_THAT(error->ToString(), HasSubstr("\"id.one\""));
-  EXPECT_NE(StructValue::GetInstance("n")->ToString(), ErrorValue::GetInstance("n")->ToString());
-}
-
-TEST(DataValueToStringTest, SecretsAndBlobBytesAreNeverPrinted) {
-  auto value = SecretValue::GetInstance("hunter2-very-secret");
-  auto nested = Struct("login", {{"user", Str("zub-admin")},
-                                 {"password", value},
-                                 {"history", List({Opt(value)})},
-                                 {"data", BlobValue::GetInstance("raw-bytes-content")}});
-  for (const DataValuePtr& v : std::vector<DataValuePtr>{value, nested, Opt(List({nested}))}) {
-    EXPECT_THAT(v->ToString(), Not(HasSubstr("hunter2")));
-    EXPECT_THAT(v->ToString(), Not(HasSubstr("raw-bytes")));
-  }
+  // Secrets and blob bytes are never printed, however deep.
+  auto secret = SecretValue::GetInstance("hunter2-very-secret");
+  auto nested = Opt(List({Struct("login", {{"user", Str("zub-admin")},
+                                           {"password", secret},
+                                           {"data", BlobValue::GetInstance("raw-bytes")}})}));
   EXPECT_THAT(nested->ToString(), HasSubstr("zub-admin"));
+  EXPECT_THAT(nested->ToString(), Not(HasSubstr("hunter2")));
+  EXPECT_THAT(nested->ToString(), Not(HasSubstr("raw-bytes")));
+  EXPECT_THAT(secret->ToString(), Not(HasSubstr("hunter2")));
 }
 
 TEST(DataValueEqualsTest, ByValueForEveryKind) {
@@ -268,20 +225,18 @@ TEST(DataValueEqualsTest, ByValueForEveryKind) {
       {"nan equals nan", Dbl(nan), Dbl(nan), true},
       {"nan vs number", Dbl(nan), Dbl(0), false},
       {"other boolean", Bool(true), Bool(false), false},
-      {"bool vs integer", Bool(true), Int(1), false},
       {"embedded zero", Str(std::string("a\0b", 3)), Str(std::string("a\0c", 3)), false},
       {"string vs secret", Str("a"), secret("a"), false},
       {"secret", secret("a"), secret("a"), true},
-      {"secret in a structure", Struct("s", {{"p", secret("a")}}),
-       Struct("s", {{"p", secret("b")}}), false},
+      {"other secret", secret("a"), secret("b"), false},
       {"other blob", BlobValue::GetInstance("a"), BlobValue::GetInstance("ab"), false},
       {"unset optionals", Unset(), Unset(), true},
       {"set null vs unset", Opt(nullptr), Unset(), false},
-      {"optional vs its content", Opt(Int(1)), Int(1), false},
       {"list order", List({Int(1), Int(2)}), List({Int(2), Int(1)}), false},
       {"list length", List({Int(1)}), List({Int(1), Int(1)}), false},
       {"list null element", List({nullptr}), List({nullptr}), true},
       {"null vs value element", List({nullptr}), List({Int(0)}), false},
+      {"texts", Texts({"a", "b"}), Texts({"a", "c"}), false},
       {"texts vs list of strings", Texts({"a"}), List({Str("a")}), false},
       {"struct name", Struct("s", {{"a", Int(1)}}), Struct("t", {{"a", Int(1)}}), false},
       {"struct field name", Struct("s", {{"a", Int(1)}}), Struct("s", {{"b", Int(1)}}), false},
@@ -300,11 +255,10 @@ TEST(DataValueEqualsTest, ByValueForEveryKind) {
     EXPECT_EQ(c.a->Equals(*c.b), c.equal);
     EXPECT_EQ(c.b->Equals(*c.a), c.equal);
     EXPECT_EQ(*c.a != *c.b, !c.equal);
-    EXPECT_TRUE(c.a->Equals(*c.a));
   }
 }
 
-TEST(CompoundValueTest, FieldsOptionalsAndLists) {
+TEST(CompoundValueTest, FieldsSlotsOptionalsAndLists) {
   auto s = Struct("com.x.info", {{"zeta", Int(1)}, {"alpha", Int(2)}, {"Mid", Int(3)}});
   s->SetField("alpha", Str("replaced"));
   Strings names;
@@ -318,7 +272,6 @@ TEST(CompoundValueTest, FieldsOptionalsAndLists) {
   EXPECT_FALSE(s->GetField("{1}", found, messages));  // a placeholder-like name shown as it is
   EXPECT_EQ(*found, *Str("kept"));
   ASSERT_EQ(messages.size(), 1u);
-  ExpectMessage(messages[0], "tarn.data.compound.field.missing", {"{1}", "com.x.info"});
   EXPECT_EQ(messages[0].defaultMessage, "Field '{1}' is missing from structure 'com.x.info'.");
   // A field slot is filled in place; asking again gives the same slot.
   for (int i = 0; i < 50; ++i) s->FieldSlot("f" + std::to_string(i));
@@ -332,8 +285,7 @@ TEST(CompoundValueTest, FieldsOptionalsAndLists) {
   *built->value(nullptr) = Str("x");
   EXPECT_EQ(*built, *Opt(Str("x")));
   auto l = ListValue::GetInstance(2);
-  EXPECT_EQ(l->kind(), 2);
-  l->Reserve(2);
+  l->Reserve(2);  // keeps the first slot where it is
   DataValuePtr* first = l->AddSlot();
   *l->AddSlot() = Int(2);
   *first = Int(1);
@@ -342,26 +294,21 @@ TEST(CompoundValueTest, FieldsOptionalsAndLists) {
 
 TEST(ErrorValueTest, MessagesRoundTripAndMalformedOnesGiveWhatCanBeRead) {
   const MessageList messages = {
-      BaseMessage{"id.a", "text a", {"x", "", "x"}}, BaseMessage{"", "", {}},
-      BaseMessage{"quotes", "say \"hi\" {1} {{", {"\"", "\\", std::string("\0", 1)}}};
+      BaseMessage{"id.a", "text a", {"x", "", "x"}},
+      BaseMessage{"q", "say \"hi\" {1} {{", {"\"", std::string("\0", 1)}}};
   auto error = ErrorValue::Create("com.brantel.tarn.std.errors.not_found", messages);
   EXPECT_EQ(error->Messages(), messages);
-  EXPECT_EQ(*error, *ErrorValue::Create("com.brantel.tarn.std.errors.not_found", messages));
   EXPECT_TRUE(ErrorValue::GetInstance("e")->Messages().empty());
-
-  // No "messages" field, or one of the wrong kind: no messages and no crash. Entries that are
-  // not structures are skipped; missing or mistyped parts read as empty.
-  for (const DataValuePtr& field : {Str("not a list"), DataValuePtr()}) {
-    auto bad = std::make_shared<ErrorValue>("e");
-    bad->SetField("messages", field);
-    EXPECT_TRUE(bad->Messages().empty());
-  }
-  auto partial = std::make_shared<ErrorValue>("e");
+  // A "messages" field of the wrong kind gives none; entries that are not structures are
+  // skipped; missing or mistyped parts read as empty.
+  auto bad = std::make_shared<ErrorValue>("e");
+  bad->SetField("messages", Str("not a list"));
+  EXPECT_TRUE(bad->Messages().empty());
   auto entry = Struct(
       LocalizableMessageName(),
       {{"id", Str("only.id")}, {"default_message", Int(3)}, {"args", List({Str("not texts")})}});
-  partial->SetField("messages", List({Int(1), nullptr, entry}));
-  EXPECT_EQ(partial->Messages(), (MessageList{BaseMessage{"only.id", "", {}}}));
+  bad->SetField("messages", List({Int(1), nullptr, entry}));
+  EXPECT_EQ(bad->Messages(), (MessageList{BaseMessage{"only.id", "", {}}}));
 }
 
 // ---- deep values ----
@@ -396,40 +343,26 @@ DataValuePtr DeepMixedChain(int depth) {
   return v;
 }
 
-TEST(DeepValueTest, ChainsComparePrintAndDie) {
+TEST(DeepValueTest, ChainsComparePrintAndDieWithoutRecursion) {
   OnSmallStack(+[] {
     DataValuePtr a = DeepOptionalChain(kDeep, 1);
     EXPECT_TRUE(a->Equals(*DeepOptionalChain(kDeep, 1)));
     EXPECT_FALSE(a->Equals(*DeepOptionalChain(kDeep, 2)));
-    const std::string text = a->ToString();
-    EXPECT_EQ(text.size(), static_cast<std::size_t>(kDeep) * 10 + 1);
-    EXPECT_EQ(text[static_cast<std::size_t>(kDeep) * 9], '1');
-    for (auto make :
-         {+[] { return DeepStructChain(kDeep, 5); }, +[] { return DeepMixedChain(kDeep); }}) {
-      DataValuePtr x = make();
-      EXPECT_TRUE(*x == *make());
-      EXPECT_GT(x->ToString().size(), static_cast<std::size_t>(kDeep));
-    }
+    EXPECT_EQ(a->ToString().size(), static_cast<std::size_t>(kDeep) * 10 + 1);
+    DataValuePtr mixed = DeepMixedChain(kDeep);
+    EXPECT_TRUE(*mixed == *DeepMixedChain(kDeep));
+    EXPECT_GT(mixed->ToString().size(), static_cast<std::size_t>(kDeep));
     EXPECT_FALSE(*DeepStructChain(kDeep, 5) == *DeepStructChain(kDeep, 6));
     EXPECT_FALSE(*DeepStructChain(kDeep, 5) == *DeepStructChain(kDeep - 1, 5));
-  });
-}
-
-TEST(DeepValueTest, SharedPartsDieOnlyWithTheirLastOwner) {
-  OnSmallStack(+[] {
-    // A value held elsewhere keeps all its children when a container holding it dies.
+    // A part held elsewhere keeps all its children when a container holding it dies.
     DataValuePtr inner = DeepStructChain(1000, 9);
     const std::string before = inner->ToString();
-    {
-      DataValuePtr outer = Opt(List({inner, inner, Struct("s", {{"x", inner}})}));
-      auto holder = Struct("h", {{"a", DeepOptionalChain(kDeep, 0)}, {"b", inner}});
-    }
+    { DataValuePtr outer = Opt(List({inner, Struct("s", {{"x", inner}})})); }
     EXPECT_EQ(inner->ToString(), before);
     DataValuePtr shared = DeepOptionalChain(kDeep, 3);
-    DataValuePtr a = List({shared});
     DataValuePtr b = List({shared});
+    shared = List({shared});
     shared.reset();
-    a.reset();
     EXPECT_EQ(*static_cast<const ListValue&>(*b).elements()[0], *DeepOptionalChain(kDeep, 3));
   });
 }
