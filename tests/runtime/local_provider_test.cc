@@ -2,7 +2,6 @@
 // unknown interfaces and methods, and use from several threads at once.
 #include "runtime/local_provider.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -19,7 +18,6 @@ namespace Core {
 namespace {
 
 namespace Errors = ::Com::Brantel::Tarn::Std::Errors;
-using ::testing::HasSubstr;
 using Strings = std::vector<std::string>;
 
 // A method object that answers with "<tag>:<input text>" and remembers what it was given.
@@ -106,156 +104,87 @@ std::string OutputText(const Answer& a) {
   return s ? s->value() : "(not a string)";
 }
 
+// The not-found answer: once, final, with one message of `id` and `args`.
 void ExpectNotFound(const Answer& a, const std::string& id, const Strings& args) {
   EXPECT_EQ(a.count, 1);
-  ASSERT_TRUE(a.result);
+  ASSERT_TRUE(a.result && a.result->error());
   EXPECT_FALSE(a.result->output());
-  ASSERT_TRUE(a.result->error());
   EXPECT_EQ(a.result->error()->name(), Errors::NotFound::typeName);
   EXPECT_TRUE(a.progress.IsFinal());
   const MessageList messages = a.result->error()->Messages();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].id, id);
   EXPECT_EQ(messages[0].args, args);
-  for (const auto& arg : args) EXPECT_THAT(messages[0].defaultMessage, HasSubstr(arg));
 }
 
-TEST(LocalProviderTest, RoutesToTheNamedMethodOfTheNamedInterface) {
+TEST(LocalProviderTest, RoutesByNameAndAnswersNotFound) {
   auto provider = LocalProvider::GetInstance();
-  auto aGet = Method("get", "a.get");
-  auto aSet = Method("set", "a.set");
-  auto bGet = Method("get", "b.get");
-  MessageList messages;
-  ASSERT_TRUE(provider->Register(Interface("com.x.a", {aGet, aSet}), messages));
-  ASSERT_TRUE(provider->Register(Interface("com.x.b", {bGet}), messages));
-  EXPECT_TRUE(messages.empty());
-
-  // Identifiers are fresh objects each time: routing goes by name.
-  for (const auto& [iface, method, expected] :
-       std::vector<std::tuple<std::string, std::string, std::string>>{
-           {"com.x.a", "get", "a.get:in"},
-           {"com.x.a", "set", "a.set:in"},
-           {"com.x.b", "get", "b.get:in"}}) {
-    const Answer a = Call(*provider, Id(iface, method));
-    EXPECT_EQ(a.count, 1);
-    ASSERT_TRUE(a.result);
-    EXPECT_TRUE(a.result->success());
-    EXPECT_EQ(OutputText(a), expected);
-    EXPECT_TRUE(a.progress.IsFinal());
-  }
-  EXPECT_EQ(aGet->calls(), 1);
-  EXPECT_EQ(aSet->calls(), 1);
-  EXPECT_EQ(bGet->calls(), 1);
-}
-
-TEST(LocalProviderTest, PassesTheActivationOrMakesOne) {
-  auto provider = LocalProvider::GetInstance();
-  auto get = std::make_shared<FakeMethod>("get", "t");
+  auto aGet = std::make_shared<FakeMethod>("get", "a.get");
   std::vector<std::shared_ptr<AsyncActivation>> seen;
-  get->onInvoke = [&seen](const std::shared_ptr<AsyncActivation>& a) { seen.push_back(a); };
+  aGet->onInvoke = [&seen](const std::shared_ptr<AsyncActivation>& a) { seen.push_back(a); };
   MessageList messages;
-  ASSERT_TRUE(provider->Register(Interface("com.x.a", {get}), messages));
-
+  ASSERT_TRUE(provider->Register(Interface("com.x.a", {aGet, Method("set", "a.set")}), messages));
+  ASSERT_TRUE(provider->Register(Interface("com.x.b", {Method("get", "b.get")}), messages));
+  // Identifiers are fresh objects each time: routing goes by name.
+  EXPECT_EQ(OutputText(Call(*provider, Id("com.x.a", "set"))), "a.set:in");
+  EXPECT_EQ(OutputText(Call(*provider, Id("com.x.b", "get"))), "b.get:in");
+  // The caller's activation is passed on; without one, a fresh one is made.
   auto mine = AsyncActivation::GetInstance();
-  Call(*provider, Id("com.x.a", "get"), "x", mine);
+  const Answer a = Call(*provider, Id("com.x.a", "get"), "x", mine);
+  EXPECT_EQ(a.count, 1);
+  EXPECT_TRUE(a.result->success() && a.progress.IsFinal());
+  EXPECT_EQ(OutputText(a), "a.get:x");
   Call(*provider, Id("com.x.a", "get"), "x", nullptr);
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[0].get(), mine.get());
-  EXPECT_TRUE(seen[1]);
-  EXPECT_NE(seen[1].get(), mine.get());
-}
+  EXPECT_TRUE(seen[1] && seen[1] != mine);
 
-TEST(LocalProviderTest, UnknownInterfaceAndMethodAreNotFound) {
-  auto provider = LocalProvider::GetInstance();
-  auto get = Method("get", "a");
-  MessageList messages;
-  ASSERT_TRUE(provider->Register(Interface("com.x.a", {get}), messages));
   const std::string iface = "tarn.provider.interface.not.found";
   const std::string method = "tarn.provider.method.not.found";
-  // Names are compared exactly.
-  for (const auto& [name, id, args] : std::vector<std::tuple<Strings, std::string, Strings>>{
-           {{"com.x.nope", "get"}, iface, {"com.x.nope"}},
-           {{"com.x.a", "put"}, method, {"com.x.a", "put"}},
-           {{"com.x.A", "get"}, iface, {"com.x.A"}},
-           {{"com.x.a", "GET"}, method, {"com.x.a", "GET"}},
-           {{"", ""}, iface, {""}}}) {
-    SCOPED_TRACE(name[0] + "/" + name[1]);
-    ExpectNotFound(Call(*provider, Id(name[0], name[1])), id, args);
+  for (const auto& [id, expected, args] :
+       std::vector<std::tuple<std::shared_ptr<const MethodIdentifier>, std::string, Strings>>{
+           {Id("com.x.nope", "get"), iface, {"com.x.nope"}},
+           {Id("com.x.a", "put"), method, {"com.x.a", "put"}},
+           {Id("com.x.A", "get"), iface, {"com.x.A"}},
+           {Id("com.x.a", "GET"), method, {"com.x.a", "GET"}},
+           {nullptr, iface, {"(null)"}},
+           {MethodIdentifier::GetInstance(nullptr, "get"), iface, {"(null)"}}}) {
+    SCOPED_TRACE(id && id->interfaceId() ? id->interfaceId()->name() + "/" + id->name() : "null");
+    ExpectNotFound(Call(*provider, id), expected, args);
   }
-  // Missing identifiers are not found either, and no crash.
-  for (const auto& id :
-       {std::shared_ptr<const MethodIdentifier>(), MethodIdentifier::GetInstance(nullptr, "get")}) {
-    const Answer a = Call(*provider, id);
-    EXPECT_EQ(a.count, 1);
-    ASSERT_TRUE(a.result && a.result->error());
-    EXPECT_EQ(a.result->error()->name(), Errors::NotFound::typeName);
-  }
-  EXPECT_EQ(get->calls(), 0);
+  EXPECT_EQ(aGet->calls(), 2);
 }
 
-TEST(LocalProviderTest, DuplicateRegistrationIsRefusedAndTheFirstKept) {
+TEST(LocalProviderTest, RegisterUnregisterAndList) {
   auto provider = LocalProvider::GetInstance();
   auto first = Interface("com.x.a", {Method("get", "first")});
-  auto second = Interface("com.x.a", {Method("get", "second")});
   MessageList messages{BaseMessage{"earlier", "", {}}};
   ASSERT_TRUE(provider->Register(first, messages));
-  EXPECT_FALSE(provider->Register(second, messages));
-  EXPECT_EQ(provider->Find("com.x.a").get(), first.get());
-  EXPECT_EQ(OutputText(Call(*provider, Id("com.x.a", "get"))), "first:in");
-  EXPECT_FALSE(provider->Register(first, messages));
-  ASSERT_EQ(messages.size(), 3u);
-  EXPECT_EQ(messages[0].id, "earlier");
-  for (std::size_t i = 1; i < 3; ++i) {
-    EXPECT_EQ(messages[i].id, "tarn.provider.interface.already.registered");
-    EXPECT_EQ(messages[i].args, (Strings{"com.x.a"}));
-    EXPECT_THAT(messages[i].defaultMessage, HasSubstr("com.x.a"));
-  }
-  EXPECT_EQ(provider->Find("com.x.a").get(), first.get());
-  EXPECT_EQ(OutputText(Call(*provider, Id("com.x.a", "get"))), "first:in");
-  EXPECT_EQ(provider->Interfaces().size(), 1u);
-}
-
-TEST(LocalProviderTest, NullInterfaceIsRefused) {
-  auto provider = LocalProvider::GetInstance();
-  MessageList messages;
+  // A second registration of the name is refused and the first kept.
+  EXPECT_FALSE(provider->Register(Interface("com.x.a", {Method("get", "second")}), messages));
   EXPECT_FALSE(provider->Register(nullptr, messages));
   EXPECT_FALSE(provider->Register(Provider::AsyncApiInterface::GetInstance(nullptr, {}), messages));
-  ASSERT_EQ(messages.size(), 2u);
-  for (const auto& m : messages) {
-    EXPECT_FALSE(m.id.empty());
-    EXPECT_EQ(m.defaultMessage.rfind("Unknown message id", 0), std::string::npos);
-  }
-  EXPECT_TRUE(provider->Interfaces().empty());
-}
+  ASSERT_EQ(messages.size(), 4u);
+  EXPECT_EQ(messages[0].id, "earlier");
+  EXPECT_EQ(messages[1].id, "tarn.provider.interface.already.registered");
+  EXPECT_EQ(messages[1].args, (Strings{"com.x.a"}));
+  EXPECT_EQ(messages[2].id, "tarn.provider.interface.not.found");
+  EXPECT_EQ(messages[3].id, "tarn.provider.interface.not.found");
+  EXPECT_EQ(provider->Find("com.x.a").get(), first.get());
+  EXPECT_EQ(OutputText(Call(*provider, Id("com.x.a", "get"))), "first:in");
 
-TEST(LocalProviderTest, UnregisterRemovesOnlyThatName) {
-  auto provider = LocalProvider::GetInstance();
-  MessageList messages;
-  ASSERT_TRUE(provider->Register(Interface("com.x.a", {Method("get", "a")}), messages));
-  ASSERT_TRUE(provider->Register(Interface("com.x.b", {Method("get", "b")}), messages));
-  EXPECT_TRUE(provider->Unregister("com.x.a"));
-  EXPECT_FALSE(provider->Unregister("com.x.a"));
-  EXPECT_FALSE(provider->Unregister("com.x.never"));
-  EXPECT_FALSE(provider->Find("com.x.a"));
-  EXPECT_TRUE(provider->Find("com.x.b"));
-  ExpectNotFound(Call(*provider, Id("com.x.a", "get")), "tarn.provider.interface.not.found",
-                 {"com.x.a"});
-  EXPECT_EQ(OutputText(Call(*provider, Id("com.x.b", "get"))), "b:in");
-  // The name is free again.
-  EXPECT_TRUE(provider->Register(Interface("com.x.a", {Method("get", "again")}), messages));
-  EXPECT_EQ(OutputText(Call(*provider, Id("com.x.a", "get"))), "again:in");
-  EXPECT_TRUE(messages.empty());
-}
-
-TEST(LocalProviderTest, InterfacesAreOrderedByName) {
-  auto provider = LocalProvider::GetInstance();
-  MessageList messages;
-  for (const std::string name : {"com.x.c", "com.x.a", "Com.x.z", "com.x.b", "com.x.a.b"}) {
+  for (const std::string name : {"com.x.c", "Com.x.z", "com.x.a.b"}) {
     ASSERT_TRUE(provider->Register(Interface(name, {}), messages));
   }
+  EXPECT_TRUE(provider->Unregister("com.x.c"));
+  EXPECT_FALSE(provider->Unregister("com.x.c"));
+  EXPECT_FALSE(provider->Find("com.x.c"));
   Strings names;
   for (const auto& iface : provider->Interfaces()) names.push_back(iface->identifier()->name());
-  EXPECT_EQ(names, (Strings{"Com.x.z", "com.x.a", "com.x.a.b", "com.x.b", "com.x.c"}));
+  EXPECT_EQ(names, (Strings{"Com.x.z", "com.x.a", "com.x.a.b"}));
+  // The name is free again.
+  EXPECT_TRUE(provider->Register(Interface("com.x.c", {Method("get", "again")}), messages));
+  EXPECT_EQ(OutputText(Call(*provider, Id("com.x.c", "get"))), "again:in");
 }
 
 TEST(LocalProviderTest, AMethodMayUnregisterItsOwnInterfaceWhileRunning) {
@@ -263,11 +192,7 @@ TEST(LocalProviderTest, AMethodMayUnregisterItsOwnInterfaceWhileRunning) {
   auto get = std::make_shared<FakeMethod>("get", "last");
   std::weak_ptr<LocalProvider> weak = provider;
   get->onInvoke = [weak](const std::shared_ptr<AsyncActivation>&) {
-    if (auto p = weak.lock()) {
-      p->Unregister("com.x.a");
-      MessageList m;
-      p->Register(Interface("com.x.other", {}), m);
-    }
+    if (auto p = weak.lock()) p->Unregister("com.x.a");
   };
   MessageList messages;
   ASSERT_TRUE(provider->Register(Interface("com.x.a", {get}), messages));
@@ -276,64 +201,50 @@ TEST(LocalProviderTest, AMethodMayUnregisterItsOwnInterfaceWhileRunning) {
   // The call still completes on the method object although nothing registered holds it any more.
   EXPECT_EQ(OutputText(Call(*provider, Id("com.x.a", "get"))), "last:in");
   EXPECT_FALSE(provider->Find("com.x.a"));
-  EXPECT_TRUE(provider->Find("com.x.other"));
   EXPECT_TRUE(alive.expired());
 }
 
+// Calls to a stable name always reach it; calls to names that come and go get exactly one
+// answer, the method's or not-found.
 TEST(LocalProviderConcurrency, InvokeWhileOtherNamesComeAndGo) {
   auto provider = LocalProvider::GetInstance();
   auto stable = Method("get", "stable");
   MessageList messages;
   ASSERT_TRUE(provider->Register(Interface("com.x.stable", {stable}), messages));
-
   constexpr int kCallers = 4;
   constexpr int kCalls = 2000;
   std::atomic<bool> stop{false};
   std::atomic<int> wrong{0};
-  std::atomic<int> transientOk{0};
-  std::atomic<int> transientMissing{0};
-
   std::vector<std::thread> threads;
   for (int t = 0; t < kCallers; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < kCalls; ++i) {
         const std::string input = std::to_string(t) + "-" + std::to_string(i);
         const Answer a = Call(*provider, Id("com.x.stable", "get"), input);
-        if (a.count != 1 || OutputText(a) != "stable:" + input) wrong.fetch_add(1);
-        // A name that comes and goes: either answer is fine, but exactly one.
         const Answer b = Call(*provider, Id("com.x.temp" + std::to_string(i % 3), "get"), input);
-        if (b.count != 1 || !b.result) {
-          wrong.fetch_add(1);
-        } else if (b.result->success()) {
-          transientOk.fetch_add(1);
-          if (OutputText(b).rfind("temp:", 0) != 0) wrong.fetch_add(1);
-        } else if (b.result->error() && b.result->error()->name() == Errors::NotFound::typeName) {
-          transientMissing.fetch_add(1);
-        } else {
+        const bool missing = b.result && b.result->error() &&
+                             b.result->error()->name() == Errors::NotFound::typeName;
+        if (a.count != 1 || OutputText(a) != "stable:" + input || b.count != 1 ||
+            !(missing || OutputText(b) == "temp:" + input)) {
           wrong.fetch_add(1);
         }
       }
     });
   }
   std::thread churn([&] {
-    int round = 0;
-    while (!stop.load()) {
-      const std::string name = "com.x.temp" + std::to_string(round % 3);
+    for (int round = 0; !stop.load(); ++round) {
       MessageList m;
-      provider->Register(Interface(name, {Method("get", "temp")}), m);
+      provider->Register(
+          Interface("com.x.temp" + std::to_string(round % 3), {Method("get", "temp")}), m);
       provider->Interfaces();
       provider->Unregister("com.x.temp" + std::to_string((round + 1) % 3));
-      ++round;
     }
   });
   for (auto& t : threads) t.join();
   stop.store(true);
   churn.join();
-
   EXPECT_EQ(wrong.load(), 0);
-  EXPECT_EQ(transientOk.load() + transientMissing.load(), kCallers * kCalls);
   EXPECT_EQ(stable->calls(), kCallers * kCalls);
-  ASSERT_TRUE(provider->Find("com.x.stable"));
 }
 
 }  // namespace

@@ -1,11 +1,8 @@
 // The standard error types and the helpers that check what enters and leaves a method.
 #include "runtime/std_errors.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -18,269 +15,144 @@ namespace Errors = ::Com::Brantel::Tarn::Std::Errors;
 namespace D = ::Tarn::Data;
 using ::Tarn::BaseMessage;
 using ::Tarn::MessageList;
-using ::Tarn::Core::MethodResultPtr;
 using ::Tarn::Provider::ApiMethodHelper;
 using ::Tarn::Provider::DataDefinitionList;
 using ::Tarn::Testing::ExpectMessage;
-using ::testing::HasSubstr;
+using ::Tarn::Testing::Strings;
 
-struct StdErrorCase {
-  const char* type;  // the C++ type's name
-  std::string typeName;
-  std::function<std::shared_ptr<const D::ErrorValue>(const MessageList&)> create;
-  std::function<std::shared_ptr<const D::ErrorDefinition>()> definition;
-};
+TEST(StdErrorsTest, NamesAndDefinitions) {
+  const std::string prefix = "com.brantel.tarn.std.errors.";
+  const std::vector<std::pair<std::string, const char*>> names = {
+      {Errors::AlreadyExists::typeName, "already_exists"},
+      {Errors::AlreadyInDesiredState::typeName, "already_in_desired_state"},
+      {Errors::Error::typeName, "error"},
+      {Errors::InvalidArgument::typeName, "invalid_argument"},
+      {Errors::NotAllowedInCurrentState::typeName, "not_allowed_in_current_state"},
+      {Errors::NotFound::typeName, "not_found"},
+      {Errors::ResourceBusy::typeName, "resource_busy"},
+      {Errors::ResourceInUse::typeName, "resource_in_use"},
+      {Errors::ResourceInaccessible::typeName, "resource_inaccessible"},
+      {Errors::ServiceUnavailable::typeName, "service_unavailable"},
+      {Errors::UnableToAllocateResource::typeName, "unable_to_allocate_resource"},
+      {Errors::Unauthenticated::typeName, "unauthenticated"},
+      {Errors::Unauthorized::typeName, "unauthorized"},
+      {Errors::Unsupported::typeName, "unsupported"},
+      {Errors::InternalServerError::typeName, "internal_server_error"}};
+  for (const auto& [name, wire] : names) EXPECT_EQ(name, prefix + wire);
 
-template <class E>
-StdErrorCase Case(const char* type) {
-  return {type, E::typeName, [](const MessageList& m) { return E::Create(m); },
-          [] { return E::Definition(); }};
-}
-
-std::vector<StdErrorCase> AllStdErrors() {
-  return {
-      Case<Errors::AlreadyExists>("AlreadyExists"),
-      Case<Errors::AlreadyInDesiredState>("AlreadyInDesiredState"),
-      Case<Errors::Error>("Error"),
-      Case<Errors::InvalidArgument>("InvalidArgument"),
-      Case<Errors::NotAllowedInCurrentState>("NotAllowedInCurrentState"),
-      Case<Errors::NotFound>("NotFound"),
-      Case<Errors::ResourceBusy>("ResourceBusy"),
-      Case<Errors::ResourceInUse>("ResourceInUse"),
-      Case<Errors::ResourceInaccessible>("ResourceInaccessible"),
-      Case<Errors::ServiceUnavailable>("ServiceUnavailable"),
-      Case<Errors::UnableToAllocateResource>("UnableToAllocateResource"),
-      Case<Errors::Unauthenticated>("Unauthenticated"),
-      Case<Errors::Unauthorized>("Unauthorized"),
-      Case<Errors::Unsupported>("Unsupported"),
-      Case<Errors::InternalServerError>("InternalServerError"),
-  };
-}
-
-// "ResourceInUse" -> "resource_in_use".
-std::string LowerSnake(const std::string& camel) {
-  std::string out;
-  for (char c : camel) {
-    if (c >= 'A' && c <= 'Z') {
-      if (!out.empty()) out += '_';
-      out += static_cast<char>(c - 'A' + 'a');
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-TEST(StdErrorsTest, TypeNamesAreThePrefixAndTheLowerSnakeCaseName) {
-  std::set<std::string> names;
-  for (const auto& c : AllStdErrors()) {
-    SCOPED_TRACE(c.type);
-    EXPECT_EQ(c.typeName, "com.brantel.tarn.std.errors." + LowerSnake(c.type));
-    names.insert(c.typeName);
-  }
-  EXPECT_EQ(names.size(), 15u);
-}
-
-TEST(StdErrorsTest, DefinitionIsAnErrorOfTheNameThatValidatesItsValues) {
+  // The definition is an error of the name that accepts the type's values and refuses a value
+  // without messages, or with a message that lacks its id.
+  auto def = Errors::ResourceBusy::Definition();
+  EXPECT_EQ(def->GetType(), D::DataType::ERROR);
+  EXPECT_EQ(def->name(), Errors::ResourceBusy::typeName);
   const MessageList messages = {BaseMessage{"id.one", "text one", {"a", "", "a"}},
                                 BaseMessage{"id.two", "", {}}};
-  for (const auto& c : AllStdErrors()) {
-    SCOPED_TRACE(c.type);
-    auto def = c.definition();
-    ASSERT_TRUE(def);
-    EXPECT_EQ(def->GetType(), D::DataType::ERROR);
-    EXPECT_EQ(def->name(), c.typeName);
-
-    auto value = c.create(messages);
-    EXPECT_EQ(value->GetType(), D::DataType::ERROR);
-    EXPECT_EQ(value->name(), c.typeName);
-    EXPECT_EQ(value->Messages(), messages);
-    MessageList problems;
-    EXPECT_TRUE(def->Validate(value, problems));
-    EXPECT_TRUE(problems.empty());
-    EXPECT_TRUE(def->Validate(c.create({}), problems));
-    EXPECT_TRUE(def->Validate(D::ErrorValue::GetInstance(c.typeName), problems));
-    EXPECT_TRUE(problems.empty());
-  }
-}
-
-TEST(StdErrorsTest, DefinitionRejectsMalformedMessages) {
-  auto def = Errors::NotFound::Definition();
+  auto value = Errors::ResourceBusy::Create(messages);
+  EXPECT_EQ(value->name(), Errors::ResourceBusy::typeName);
+  EXPECT_EQ(value->Messages(), messages);
   MessageList problems;
-
-  auto noMessages = std::make_shared<D::ErrorValue>(Errors::NotFound::typeName);
+  EXPECT_TRUE(def->Validate(value, problems));
+  EXPECT_TRUE(def->Validate(Errors::ResourceBusy::Create(), problems));
+  EXPECT_TRUE(problems.empty());
+  auto noMessages = std::make_shared<D::ErrorValue>(Errors::ResourceBusy::typeName);
   EXPECT_FALSE(def->Validate(noMessages, problems));
-  ASSERT_EQ(problems.size(), 1u);
-  ExpectMessage(problems[0], "tarn.data.compound.field.missing",
-                {"messages", Errors::NotFound::typeName});
-
-  // A message entry without its identifier.
   auto entry = D::StructValue::GetInstance(D::LocalizableMessageName());
   entry->SetField("default_message", D::StringValue::GetInstance("t"));
   entry->SetField("args", D::ListValueString::GetInstance());
   auto list = D::ListValue::GetInstance();
   list->Add(entry);
-  auto noId = std::make_shared<D::ErrorValue>(Errors::NotFound::typeName);
-  noId->SetField("messages", list);
-  problems.clear();
-  EXPECT_FALSE(def->Validate(noId, problems));
-  ASSERT_EQ(problems.size(), 1u);
+  noMessages->SetField("messages", list);
+  EXPECT_FALSE(def->Validate(noMessages, problems));
+  ASSERT_EQ(problems.size(), 2u);
   ExpectMessage(problems[0], "tarn.data.compound.field.missing",
+                {"messages", Errors::ResourceBusy::typeName});
+  ExpectMessage(problems[1], "tarn.data.compound.field.missing",
                 {"id", D::LocalizableMessageName()});
 }
 
-// ---- ApiMethodHelper ----
-
-D::DataDefinitionPtr InputDef() {
-  return D::StructDefinition::GetInstance("com.x.input",
-                                          {{"vm", D::DataDefinition::Create<std::string>()}});
-}
-
-std::shared_ptr<D::StructValue> Input(D::DataValuePtr vm) {
-  auto s = D::StructValue::GetInstance("com.x.input");
-  if (vm) s->SetField("vm", std::move(vm));
-  return s;
-}
-
-TEST(ApiMethodHelperTest, ValidateInput) {
-  MethodResultPtr result;
-  EXPECT_TRUE(ApiMethodHelper::ValidateInput("get", InputDef(),
-                                             Input(D::StringValue::GetInstance("vm-1")), result));
+TEST(ApiMethodHelperTest, ValidateInputAndOutput) {
+  const auto inputDef = D::StructDefinition::GetInstance(
+      "com.x.input", {{"vm", D::DataDefinition::Create<std::string>()}});
+  auto input = D::StructValue::GetInstance("com.x.input");
+  ::Tarn::Core::MethodResultPtr result;
+  EXPECT_FALSE(ApiMethodHelper::ValidateInput("get", inputDef, input, result));
+  ASSERT_TRUE(result && result->error());
+  EXPECT_FALSE(result->output());
+  EXPECT_EQ(result->error()->name(), Errors::InvalidArgument::typeName);
+  EXPECT_EQ(result->error()->Messages().at(0).id, "tarn.data.compound.field.missing");
+  result.reset();
+  EXPECT_FALSE(ApiMethodHelper::ValidateInput("get", nullptr, input, result));
+  ASSERT_TRUE(result && result->error());
+  EXPECT_EQ(result->error()->Messages().at(0).id, "tarn.data.invalid.type");
+  result.reset();
+  input->SetField("vm", D::StringValue::GetInstance("vm-1"));
+  EXPECT_TRUE(ApiMethodHelper::ValidateInput("get", inputDef, input, result));
   EXPECT_FALSE(result);
 
-  // A failure answers invalid_argument with the check's message.
-  struct Case {
-    const char* what;
-    D::DataDefinitionPtr def;
-    D::DataValuePtr value;
-    const char* id;
-  };
-  const Case cases[] = {
-      {"missing field", InputDef(), Input(nullptr), "tarn.data.compound.field.missing"},
-      {"not a structure", InputDef(), D::IntegerValue::GetInstance(1),
-       "tarn.data.definition.kind.mismatch"},
-      {"no definition", nullptr, Input(nullptr), "tarn.data.invalid.type"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_FALSE(ApiMethodHelper::ValidateInput("get", c.def, c.value, result));
-    ASSERT_TRUE(result);
-    EXPECT_FALSE(result->success());
-    EXPECT_FALSE(result->output());
-    ASSERT_TRUE(result->error());
-    EXPECT_EQ(result->error()->name(), Errors::InvalidArgument::typeName);
-    const MessageList messages = result->error()->Messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].id, c.id);
-    EXPECT_EQ(messages[0].defaultMessage.rfind("Unknown message id", 0), std::string::npos);
-  }
-}
-
-TEST(ApiMethodHelperTest, ValidateOutput) {
   const auto outputDef = D::DataDefinition::Create<std::int64_t>();
   const auto output = D::IntegerValue::GetInstance(4);
   auto ok = ApiMethodHelper::ValidateOutput("get", outputDef, output);
-  ASSERT_TRUE(ok);
   EXPECT_TRUE(ok->success());
   EXPECT_EQ(ok->output().get(), output.get());
-  EXPECT_FALSE(ok->error());
-
-  for (const D::DataValuePtr& bad : std::vector<D::DataValuePtr>{
-           D::StringValue::GetInstance("four"), D::StructValue::GetInstance("s"), nullptr}) {
-    SCOPED_TRACE(bad ? bad->ToString() : "null");
-    auto result = ApiMethodHelper::ValidateOutput("get_things", outputDef, bad);
-    ASSERT_TRUE(result);
-    EXPECT_FALSE(result->success());
-    EXPECT_FALSE(result->output());
-    ASSERT_TRUE(result->error());
-    EXPECT_EQ(result->error()->name(), Errors::InternalServerError::typeName);
-    const MessageList messages = result->error()->Messages();
-    ASSERT_EQ(messages.size(), 2u);
+  // A wrong output, or none, or no definition: the internal server error naming the method,
+  // followed by what the check found.
+  for (const auto& [def, bad, found] :
+       std::vector<std::tuple<D::DataDefinitionPtr, D::DataValuePtr, size_t>>{
+           {outputDef, D::StringValue::GetInstance("four"), 2},
+           {outputDef, nullptr, 2},
+           {nullptr, output, 1}}) {
+    auto failed = ApiMethodHelper::ValidateOutput("get_things", def, bad);
+    ASSERT_TRUE(failed && failed->error());
+    EXPECT_FALSE(failed->output());
+    EXPECT_EQ(failed->error()->name(), Errors::InternalServerError::typeName);
+    const MessageList messages = failed->error()->Messages();
+    ASSERT_EQ(messages.size(), found);
     ExpectMessage(messages[0], "tarn.provider.output.invalid", {"get_things"});
-    EXPECT_EQ(messages[1].id, "tarn.data.definition.kind.mismatch");
   }
-
-  auto noDef = ApiMethodHelper::ValidateOutput("get", nullptr, output);
-  ASSERT_TRUE(noDef && noDef->error());
-  EXPECT_EQ(noDef->error()->name(), Errors::InternalServerError::typeName);
-  EXPECT_EQ(noDef->error()->Messages().at(0).id, "tarn.provider.output.invalid");
-
-  EXPECT_TRUE(ApiMethodHelper::ValidateOutput("delete", D::DataDefinition::Create<::Tarn::Void>(),
-                                              D::VoidValue::GetInstance())
-                  ->success());
+  EXPECT_EQ(ApiMethodHelper::GetInvalidArgumentError({})->name(),
+            Errors::InvalidArgument::typeName);
 }
 
-TEST(ApiMethodHelperTest, ValidateErrorPassesDeclaredErrorsAndTheRuntimesOwn) {
-  const DataDefinitionList declared = {Errors::AlreadyExists::Definition(),
+// Declared errors that fit their definition and the runtime's own errors pass; whatever else
+// becomes an internal server error naming the method and the error.
+TEST(ApiMethodHelperTest, ValidateError) {
+  const DataDefinitionList declared = {nullptr, D::DataDefinition::Create<bool>(),
+                                       Errors::AlreadyExists::Definition(),
                                        Errors::NotFound::Definition()};
-  auto error = Errors::NotFound::Create({BaseMessage{"id", "text", {"a"}}});
-  auto result = ApiMethodHelper::ValidateError("get", declared, error);
-  ASSERT_TRUE(result);
-  EXPECT_FALSE(result->success());
-  EXPECT_FALSE(result->output());
-  EXPECT_EQ(result->error().get(), error.get());
-
-  // The runtime's own errors pass whatever the list.
-  for (const auto& list : std::vector<DataDefinitionList>{
-           {}, {Errors::NotFound::Definition()}, {nullptr, D::DataDefinition::Create<bool>()}}) {
-    for (const D::ErrorValuePtr& own :
-         {D::ErrorValuePtr(Errors::InvalidArgument::Create({BaseMessage{"m", "t", {}}})),
-          D::ErrorValuePtr(Errors::InternalServerError::Create())}) {
-      result = ApiMethodHelper::ValidateError("get", list, own);
-      ASSERT_TRUE(result);
-      EXPECT_EQ(result->error().get(), own.get());
-    }
-  }
-}
-
-// Whatever is not allowed becomes an internal server error naming the method and the error.
-TEST(ApiMethodHelperTest, ValidateErrorReplacesWhatIsNotAllowed) {
-  const DataDefinitionList declared = {Errors::AlreadyExists::Definition()};
-  // Declared by name, but the value does not fit the definition.
   auto malformed = std::make_shared<D::ErrorValue>(Errors::NotFound::typeName);
   malformed->SetField("messages", D::StringValue::GetInstance("not a list"));
   // A structure definition of the same name is not an error definition.
-  auto lookalike = D::StructDefinition::GetInstance(Errors::NotFound::typeName, {});
+  const DataDefinitionList lookalike = {
+      D::StructDefinition::GetInstance(Errors::NotFound::typeName, {})};
   struct Case {
-    const char* what;
     DataDefinitionList declared;
     D::ErrorValuePtr error;
-    std::string named;
+    std::string named;  // empty: passes
   };
-  const Case cases[] = {
-      {"undeclared", declared, Errors::NotFound::Create(), Errors::NotFound::typeName},
-      {"an error of its own", declared, D::ErrorValue::GetInstance("com.x.own"), "com.x.own"},
-      {"null", declared, nullptr, "null"},
-      {"declared name that does not fit",
-       {Errors::NotFound::Definition()},
-       malformed,
-       Errors::NotFound::typeName},
-      {"structure of the name",
-       {lookalike, nullptr},
-       Errors::NotFound::Create(),
-       Errors::NotFound::typeName},
+  const std::vector<Case> cases = {
+      {declared, Errors::NotFound::Create({BaseMessage{"id", "text", {"a"}}}), ""},
+      {{}, Errors::InvalidArgument::Create({BaseMessage{"m", "t", {}}}), ""},
+      {{}, Errors::InternalServerError::Create(), ""},
+      {declared, Errors::ResourceBusy::Create(), Errors::ResourceBusy::typeName},
+      {declared, D::ErrorValue::GetInstance("com.x.own"), "com.x.own"},
+      {declared, nullptr, "null"},
+      {declared, malformed, Errors::NotFound::typeName},
+      {lookalike, Errors::NotFound::Create(), Errors::NotFound::typeName},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(c.error ? c.error->name() : "null");
     auto result = ApiMethodHelper::ValidateError("create", c.declared, c.error);
-    ASSERT_TRUE(result);
+    ASSERT_TRUE(result && result->error());
     EXPECT_FALSE(result->success());
-    ASSERT_TRUE(result->error());
+    if (c.named.empty()) {
+      EXPECT_EQ(result->error().get(), c.error.get());
+      continue;
+    }
     EXPECT_EQ(result->error()->name(), Errors::InternalServerError::typeName);
     const MessageList messages = result->error()->Messages();
     ASSERT_EQ(messages.size(), 1u);
     ExpectMessage(messages[0], "tarn.provider.error.undeclared", {"create", c.named});
   }
-}
-
-TEST(ApiMethodHelperTest, GetInvalidArgumentErrorCarriesTheMessages) {
-  const MessageList messages = {BaseMessage{"tarn.invoke.invalid.input", "x", {"op"}},
-                                BaseMessage{"tarn.data.compound.field.extra", "y", {"T", "f", ""}}};
-  auto error = ApiMethodHelper::GetInvalidArgumentError(messages);
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->name(), Errors::InvalidArgument::typeName);
-  EXPECT_EQ(error->Messages(), messages);
-  EXPECT_TRUE(ApiMethodHelper::GetInvalidArgumentError({})->Messages().empty());
 }
 
 }  // namespace
