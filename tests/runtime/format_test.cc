@@ -9,7 +9,6 @@
 #include <limits>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace Tarn {
@@ -25,34 +24,25 @@ TEST(FormatTest, Placeholders) {
     std::string expected;
     bool missing;  // a missing argument cut the text
   };
+  // clang-format off
   const Case cases[] = {
-      {"{2} {1}", {"a", "b"}, "b a", false},
-      {"{} {}", {"a", "b"}, "a b", false},
+      {"{2} {1}", {"a", "b"}, "b a", false}, {"{} {}", {"a", "b"}, "a b", false},
       // The counter moves with numbered placeholders too; index 0 and non-numbers use it.
-      {"{2} {}", {"a", "b"}, "b b", false},
-      {"{}{1}{}", {"a", "b"}, "aa", true},
-      {"{0}{x}", {"a", "b"}, "ab", false},
-      {"{2:3}{1:}", {"a", "b"}, "  ba", false},
-      {"plain text", {}, "plain text", false},
-      {"{{x}}{{{1}}}", {"a"}, "{x}{a}", false},
-      {"{{", {}, "{", false},
-      {"x{3}y", {"a", "b"}, "x", true},
-      {"ab{}", {}, "ab", true},
+      {"{2} {}", {"a", "b"}, "b b", false}, {"{}{1}{}", {"a", "b"}, "aa", true},
+      {"{0}{x}", {"a", "b"}, "ab", false}, {"{2:3}{1:}", {"a", "b"}, "  ba", false},
+      {"plain text", {}, "plain text", false}, {"{{x}}{{{1}}}", {"a"}, "{x}{a}", false},
+      {"{{", {}, "{", false}, {"x{3}y", {"a", "b"}, "x", true}, {"ab{}", {}, "ab", true},
       // The index is read like strtoull reads it.
-      {"{ 2}{+1}{2z}", {"a", "b"}, "bab", false},
-      {"{-1}", {"a"}, "", true},
+      {"{ 2}{+1}{2z}", {"a", "b"}, "bab", false}, {"{-1}", {"a"}, "", true},
       {"{99999999999999999999999}", {"a"}, "", true},
       // A body runs to the first "}", whatever it holds.
-      {"x{2 y {1}", {"a", "b"}, "xb", false},
-      {"{1:5}{:-3}|", {"ab", "c"}, "   abc  |", false},
+      {"x{2 y {1}", {"a", "b"}, "xb", false}, {"{1:5}{:-3}|", {"ab", "c"}, "   abc  |", false},
       // An unclosed "{" or a lone "}" takes the rest of the pattern as its body and ends there.
-      {"x{2", {"a", "b"}, "xb", false},
-      {"x{", {}, "x", true},
-      {"a}2 {1}", {"x", "y"}, "ay", false},
-      {"}", {}, "", true},
-      {"{1}}", {"a", "b"}, "ab", false},
+      {"x{2", {"a", "b"}, "xb", false}, {"x{", {}, "x", true}, {"a}2 {1}", {"x", "y"}, "ay", false},
+      {"}", {}, "", true}, {"{1}}", {"a", "b"}, "ab", false},
       {std::string("a\0{1}", 5), {"b"}, std::string("a\0b", 3), false},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pattern);
     std::vector<format_arg> args;
@@ -118,15 +108,12 @@ TEST(FormatTest, IntegerSpecs) {
   EXPECT_EQ(One(std::uint32_t{4000000000u}, "12"), "  4000000000");
   const std::int64_t min = std::numeric_limits<std::int64_t>::min();
   const std::uint64_t max = std::numeric_limits<std::uint64_t>::max();
-  EXPECT_EQ(One(min, ""), "-9223372036854775808");
   EXPECT_EQ(One(min, "d"), "-9223372036854775808");
-  EXPECT_EQ(One(max, ""), "18446744073709551615");
   EXPECT_EQ(One(max, "x"), "ffffffffffffffff");
   EXPECT_EQ(One(max, "d"), "-1");
   EXPECT_EQ(One(std::int64_t{1} << 40, "+"), "+1099511627776");
   EXPECT_EQ(One(std::int64_t{7}, "+++++++++++5d"), "   +7");
   // Width and precision have no limit of their own: the buffer is sized from snprintf's answer.
-  EXPECT_EQ(One(std::int32_t{1}, "-99999").size(), 99999u);
   EXPECT_EQ(One(std::int64_t{1}, ".12345"), std::string(12344, '0') + "1");
 }
 
@@ -149,33 +136,21 @@ TEST(FormatTest, UnsupportedSpecsWriteNothingButUseTheArgument) {
   }
 }
 
-TEST(FormatHelpersTest, AtoiReadsLikeStrtoullAndSubstrClips) {
-  struct Case {
-    std::string text;
-    std::uint64_t value;
-    std::size_t consumed;
-  };
+// The index reader reads only the first 20 characters, like strtoull otherwise, and leaves errno
+// alone; the cut of a text clips to it.
+TEST(FormatHelpersTest, AtoiAndSubstr) {
   const std::uint64_t max = std::numeric_limits<std::uint64_t>::max();
   errno = 0;
-  for (const Case& c : {Case{"", 0, 0}, Case{"  7x", 7, 3}, Case{"-1", max, 2}, Case{"0x10", 0, 1},
-                        Case{"18446744073709551616", max, 20},
-                        // Only the first 20 characters count.
-                        Case{"123456789012345678901", 12345678901234567890u, 20},
-                        Case{std::string("1\0002", 3), 1, 1}}) {
-    SCOPED_TRACE(c.text);
-    std::size_t consumed = 99;
-    EXPECT_EQ(Detail::format_atoi(c.text, &consumed), c.value);
-    EXPECT_EQ(consumed, c.consumed);
-    EXPECT_EQ(Detail::format_atoi(c.text, nullptr), c.value);
-  }
-  EXPECT_EQ(errno, 0);  // the overflow is not reported through errno
-
-  const std::size_t npos = boost::string_view::npos;
-  for (const auto& [begin, end, expected] :
-       std::vector<std::tuple<std::size_t, std::size_t, std::string>>{
-           {1, 3, "el"}, {2, 99, "llo"}, {4, 5, "o"}, {5, 6, ""}, {npos, npos, ""}, {3, 1, "lo"}}) {
-    EXPECT_EQ(Detail::format_substr("hello", begin, end), expected) << begin << " " << end;
-  }
+  std::size_t consumed = 99;
+  EXPECT_EQ(Detail::format_atoi("  7x", &consumed), 7u);
+  EXPECT_EQ(consumed, 3u);
+  EXPECT_EQ(Detail::format_atoi("123456789012345678901", &consumed), 12345678901234567890u);
+  EXPECT_EQ(consumed, 20u);
+  EXPECT_EQ(Detail::format_atoi("18446744073709551616", nullptr), max);
+  EXPECT_EQ(errno, 0);
+  EXPECT_EQ(Detail::format_substr("hello", 2, 99), "llo");
+  EXPECT_EQ(Detail::format_substr("hello", 3, 1), "lo");
+  EXPECT_EQ(Detail::format_substr("hello", 5, 6), "");
 }
 
 }  // namespace

@@ -20,26 +20,7 @@ using ::Tarn::Provider::DataDefinitionList;
 using ::Tarn::Testing::ExpectMessage;
 using ::Tarn::Testing::Strings;
 
-TEST(StdErrorsTest, NamesAndDefinitions) {
-  const std::string prefix = "com.brantel.tarn.std.errors.";
-  const std::vector<std::pair<std::string, const char*>> names = {
-      {Errors::AlreadyExists::typeName, "already_exists"},
-      {Errors::AlreadyInDesiredState::typeName, "already_in_desired_state"},
-      {Errors::Error::typeName, "error"},
-      {Errors::InvalidArgument::typeName, "invalid_argument"},
-      {Errors::NotAllowedInCurrentState::typeName, "not_allowed_in_current_state"},
-      {Errors::NotFound::typeName, "not_found"},
-      {Errors::ResourceBusy::typeName, "resource_busy"},
-      {Errors::ResourceInUse::typeName, "resource_in_use"},
-      {Errors::ResourceInaccessible::typeName, "resource_inaccessible"},
-      {Errors::ServiceUnavailable::typeName, "service_unavailable"},
-      {Errors::UnableToAllocateResource::typeName, "unable_to_allocate_resource"},
-      {Errors::Unauthenticated::typeName, "unauthenticated"},
-      {Errors::Unauthorized::typeName, "unauthorized"},
-      {Errors::Unsupported::typeName, "unsupported"},
-      {Errors::InternalServerError::typeName, "internal_server_error"}};
-  for (const auto& [name, wire] : names) EXPECT_EQ(name, prefix + wire);
-
+TEST(StdErrorsTest, DefinitionAcceptsTheTypesValuesOnly) {
   // The definition is an error of the name that accepts the type's values and refuses a value
   // without messages, or with a message that lacks its id.
   auto def = Errors::ResourceBusy::Definition();
