@@ -1,0 +1,420 @@
+// Activations and language preferences; method results and progress; the standard errors and
+// the checks of what enters and leaves a method; and the in-process invocation target:
+// registration, routing by method identifier, answers for unknown interfaces and methods, and use
+// from several threads at once.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "runtime/local_provider.h"
+#include "runtime/std_errors.h"
+
+namespace Tarn {
+namespace Core {
+namespace {
+
+namespace Errors = ::Com::Brantel::Tarn::Std::Errors;
+namespace D = ::Tarn::Data;
+using Provider::ApiMethodHelper;
+using Provider::DataDefinitionList;
+using Strings = std::vector<std::string>;
+using ActivationPtr = std::shared_ptr<AsyncActivation>;
+
+// A method object that answers with "<tag>:<input text>", counts its calls and first runs
+// `onInvoke` (set before the method is shared).
+class FakeMethod final : public Provider::AsyncApiMethod {
+ public:
+  FakeMethod(std::string name, std::string tag) : name_(std::move(name)), tag_(std::move(tag)) {}
+  const std::string& methodName() const override { return name_; }
+  std::shared_ptr<const MethodDefinition> definition(
+      const std::shared_ptr<const InterfaceIdentifier>&) const override {
+    return nullptr;
+  }
+  Data::DataDefinitionPtr inputDefinition() const override { return nullptr; }
+  Data::DataDefinitionPtr outputDefinition() const override { return nullptr; }
+  Provider::DataDefinitionList errorDefinitions() override { return errors_; }
+  const Provider::DataDefinitionList& errorDefinitions() const override { return errors_; }
+  void Invoke(const Data::DataValuePtr& input, const ActivationPtr& activation,
+              const AsyncApiResultCb& resultCb) const override {
+    calls.fetch_add(1);
+    if (onInvoke) onInvoke(activation);
+    auto text = Data::StringValue::GetInstance(
+        tag_ + ":" + static_cast<const Data::StringValue&>(*input).value());
+    resultCb(std::make_shared<const MethodResult>(text, nullptr), Progress{});
+  }
+
+  mutable std::atomic<int> calls{0};
+  std::function<void(const ActivationPtr&)> onInvoke;
+
+ private:
+  std::string name_;
+  std::string tag_;
+  Provider::DataDefinitionList errors_;
+};
+
+std::shared_ptr<Provider::AsyncApiInterface> Interface(
+    const std::string& name, std::vector<std::shared_ptr<const FakeMethod>> methods) {
+  return Provider::AsyncApiInterface::GetInstance(
+      InterfaceIdentifier::GetInstance(name),
+      std::vector<Provider::AsyncApiMethodPtr>(methods.begin(), methods.end()));
+}
+std::shared_ptr<const FakeMethod> Method(const std::string& name, const std::string& tag) {
+  return std::make_shared<const FakeMethod>(name, tag);
+}
+std::shared_ptr<const MethodIdentifier> Id(const std::string& iface, const std::string& method) {
+  return MethodIdentifier::GetInstance(InterfaceIdentifier::GetInstance(iface), method);
+}
+
+// What one invocation answered: how often, the result, whether the progress was final, and the
+// output text or the error's name and message ids and arguments.
+struct Answer {
+  int count = 0;
+  MethodResultPtr result;
+  bool final = false;
+  std::string Text() const {
+    if (result && result->output()) {
+      return static_cast<const Data::StringValue&>(*result->output()).value();
+    }
+    std::string text = result && result->error() ? result->error()->name() : "none";
+    for (auto& m : result && result->error() ? result->error()->Messages() : MessageList{}) {
+      text += " " + m.id;
+      for (auto& a : m.args) text += " " + a;
+    }
+    return text;
+  }
+};
+
+Answer Call(LocalProvider& provider, const std::shared_ptr<const MethodIdentifier>& id,
+            const std::string& input = "in",
+            const ActivationPtr& activation = AsyncActivation::GetInstance()) {
+  Answer answer;
+  provider.Invoke(
+      id, Data::StringValue::GetInstance(input), activation,
+      [&answer](const MethodResultPtr& r, const Progress& p, AsyncApiResultCb::Continuation&&) {
+        ++answer.count;
+        answer.result = r;
+        answer.final = p.IsFinal();
+      });
+  return answer;
+}
+
+TEST(LocalProviderTest, RoutesByNameAndAnswersNotFound) {
+  auto provider = LocalProvider::GetInstance();
+  auto aGet = std::make_shared<FakeMethod>("get", "a.get");
+  std::vector<ActivationPtr> seen;
+  aGet->onInvoke = [&seen](const ActivationPtr& a) { seen.push_back(a); };
+  MessageList messages;
+  ASSERT_TRUE(provider->Register(Interface("com.x.a", {aGet, Method("set", "a.set")}), messages));
+  ASSERT_TRUE(provider->Register(Interface("com.x.b", {Method("get", "b.get")}), messages));
+  // The caller's activation is passed on; without one, a fresh one is made.
+  auto mine = AsyncActivation::GetInstance();
+  Call(*provider, Id("com.x.a", "get"), "x", mine);
+  Call(*provider, Id("com.x.a", "get"), "x", nullptr);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].get(), mine.get());
+  EXPECT_TRUE(seen[1] && seen[1] != mine);
+  // Identifiers are fresh objects each time: routing goes by exact name.
+  const std::string notFound = std::string(Errors::NotFound::typeName) + " tarn.provider.";
+  for (const auto& [id, expected] :
+       std::vector<std::pair<std::shared_ptr<const MethodIdentifier>, std::string>>{
+           {Id("com.x.a", "set"), "a.set:in"},
+           {Id("com.x.b", "get"), "b.get:in"},
+           {Id("com.x.nope", "get"), notFound + "interface.not.found com.x.nope"},
+           {Id("com.x.a", "put"), notFound + "method.not.found com.x.a put"},
+           {Id("com.x.A", "get"), notFound + "interface.not.found com.x.A"},
+           {Id("com.x.a", "GET"), notFound + "method.not.found com.x.a GET"},
+           {nullptr, notFound + "interface.not.found (null)"},
+           {MethodIdentifier::GetInstance(nullptr, "get"),
+            notFound + "interface.not.found (null)"}}) {
+    const Answer a = Call(*provider, id);
+    EXPECT_EQ(a.count, 1);
+    EXPECT_TRUE(a.final);
+    EXPECT_EQ(a.Text(), expected);
+  }
+  EXPECT_EQ(aGet->calls.load(), 2);
+}
+
+TEST(LocalProviderTest, RegisterUnregisterAndList) {
+  auto provider = LocalProvider::GetInstance();
+  auto first = Interface("com.x.a", {Method("get", "first")});
+  MessageList messages{BaseMessage{"earlier", "", {}}};
+  ASSERT_TRUE(provider->Register(first, messages));
+  // A second registration of the name is refused and the first kept; so are null interfaces.
+  EXPECT_FALSE(provider->Register(Interface("com.x.a", {Method("get", "second")}), messages));
+  EXPECT_FALSE(provider->Register(nullptr, messages));
+  EXPECT_FALSE(provider->Register(Provider::AsyncApiInterface::GetInstance(nullptr, {}), messages));
+  ASSERT_EQ(messages.size(), 4u);
+  EXPECT_EQ(messages[1], Message<CoreTag>("tarn.provider.interface.already.registered", "com.x.a"));
+  EXPECT_EQ(messages[3], Message<CoreTag>("tarn.provider.interface.not.found", "(null)"));
+  EXPECT_EQ(provider->Find("com.x.a").get(), first.get());
+  for (const std::string name : {"com.x.c", "Com.x.z", "com.x.a.b"}) {
+    ASSERT_TRUE(provider->Register(Interface(name, {}), messages));
+  }
+  EXPECT_TRUE(provider->Unregister("com.x.c"));
+  EXPECT_FALSE(provider->Unregister("com.x.c"));
+  EXPECT_FALSE(provider->Find("com.x.c"));
+  Strings names;
+  for (const auto& iface : provider->Interfaces()) names.push_back(iface->identifier()->name());
+  EXPECT_EQ(names, (Strings{"Com.x.z", "com.x.a", "com.x.a.b"}));
+  // The name is free again.
+  EXPECT_TRUE(provider->Register(Interface("com.x.c", {Method("get", "again")}), messages));
+  EXPECT_EQ(Call(*provider, Id("com.x.c", "get")).Text(), "again:in");
+}
+
+TEST(LocalProviderTest, AMethodMayUnregisterItsOwnInterfaceWhileRunning) {
+  auto provider = LocalProvider::GetInstance();
+  auto get = std::make_shared<FakeMethod>("get", "last");
+  std::weak_ptr<LocalProvider> weak = provider;
+  get->onInvoke = [weak](const ActivationPtr&) {
+    if (auto p = weak.lock()) p->Unregister("com.x.a");
+  };
+  MessageList messages;
+  ASSERT_TRUE(provider->Register(Interface("com.x.a", {get}), messages));
+  std::weak_ptr<const FakeMethod> alive = get;
+  get.reset();
+  // The call still completes on the method object although nothing registered holds it any more.
+  EXPECT_EQ(Call(*provider, Id("com.x.a", "get")).Text(), "last:in");
+  EXPECT_FALSE(provider->Find("com.x.a"));
+  EXPECT_TRUE(alive.expired());
+}
+
+// Calls to a stable name always reach it; calls to names that come and go get exactly one
+// answer, the method's or not-found.
+TEST(LocalProviderConcurrency, InvokeWhileOtherNamesComeAndGo) {
+  auto provider = LocalProvider::GetInstance();
+  auto stable = std::make_shared<const FakeMethod>("get", "stable");
+  MessageList messages;
+  ASSERT_TRUE(provider->Register(Interface("com.x.stable", {stable}), messages));
+  constexpr int kCallers = 4;
+  constexpr int kCalls = 2000;
+  std::atomic<bool> stop{false};
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kCallers; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kCalls; ++i) {
+        const std::string input = std::to_string(t) + "-" + std::to_string(i);
+        const Answer a = Call(*provider, Id("com.x.stable", "get"), input);
+        const Answer b = Call(*provider, Id("com.x.temp" + std::to_string(i % 3), "get"), input);
+        const bool missing = b.Text().rfind(Errors::NotFound::typeName, 0) == 0;
+        if (a.count != 1 || a.Text() != "stable:" + input || b.count != 1 ||
+            !(missing || b.Text() == "temp:" + input)) {
+          wrong.fetch_add(1);
+        }
+      }
+    });
+  }
+  std::thread churn([&] {
+    for (int round = 0; !stop.load(); ++round) {
+      MessageList m;
+      provider->Register(
+          Interface("com.x.temp" + std::to_string(round % 3), {Method("get", "temp")}), m);
+      provider->Interfaces();
+      provider->Unregister("com.x.temp" + std::to_string((round + 1) % 3));
+    }
+  });
+  for (auto& t : threads) t.join();
+  stop.store(true);
+  churn.join();
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_EQ(stable->calls.load(), kCallers * kCalls);
+}
+
+TEST(AsyncActivationTest, ResourcesDupAndRequestLocalizer) {
+  auto activation = AsyncActivation::GetInstance();
+  activation->resourceId("vm-2");
+  activation->resourceId("");
+  activation->resourceId("vm-2");
+  EXPECT_EQ(activation->resourceIds(), (Strings{"vm-2", "", "vm-2"}));
+  // Without its own, a request uses the defaults and installs nothing on the activation.
+  for (const auto& request :
+       {activation->requestLocalizer(), activation->GetErrorRequestLocalizer()}) {
+    ASSERT_TRUE(request.localizer() && request.locale());
+    EXPECT_EQ(request.locale()->firstPreference, (Strings{"en_US", "en"}));
+    EXPECT_EQ(request.locale()->secondPreference, (Strings{"C"}));
+    EXPECT_EQ(request.locale()->timezone.name(), "Etc/UTC");
+  }
+  EXPECT_FALSE(activation->localizer || activation->locale);
+  EXPECT_FALSE(activation->Dup()->localizer || activation->Dup()->locale);
+
+  activation->localizer = std::make_shared<L10n::Localizer>();
+  activation->locale = std::make_shared<const L10n::LocaleSpec>();
+  auto copy = activation->Dup();
+  EXPECT_NE(copy.get(), activation.get());
+  EXPECT_TRUE(copy->resourceIds().empty());
+  for (const auto& request : {copy->requestLocalizer(), activation->GetErrorRequestLocalizer()}) {
+    EXPECT_EQ(request.localizer().get(), activation->localizer.get());
+    EXPECT_EQ(request.locale().get(), activation->locale.get());
+  }
+}
+
+TEST(LocaleHelpersTest, MakeLanguagePreference) {
+  // clang-format off
+  const std::vector<std::pair<std::string, Strings>> cases = {
+      {"en_US", {"en_US", "en"}}, {"C", {"C"}}, {"en_US.UTF-8", {"en_US.UTF-8", "en_US", "en"}},
+      {"fr.UTF-8", {"fr.UTF-8", "fr"}}, {"a_b_c", {"a_b_c", "a"}},
+      {"en_US@euro", {"en_US@euro", "en"}}, {".x", {".x"}},
+      // Refused: empty, or a character outside letters, digits and "_-.@".
+      {"", {}}, {"en US", {}}, {"../e/c", {}}, {std::string("en\0US", 5), {}}, {"\xc3\xa9", {}},
+      {"en_US,de", {}},
+  };
+  // clang-format on
+  for (const auto& [locale, expected] : cases) {
+    SCOPED_TRACE(locale);
+    std::error_code ec;
+    EXPECT_EQ(L10n::LocaleHelpers::MakeLanguagePreference(locale, ec), expected);
+    EXPECT_EQ(ec, expected.empty() ? std::make_error_code(std::errc::invalid_argument)
+                                   : std::error_code());
+  }
+}
+
+TEST(MethodResultTest, SuccessProgressAndIdentifiers) {
+  const auto output = Data::IntegerValue::GetInstance(1);
+  const Data::ErrorValuePtr error = ::Com::Brantel::Tarn::Std::Errors::NotFound::Create();
+  EXPECT_TRUE(MethodResult(output, nullptr).success());
+  EXPECT_FALSE(MethodResult(output, error).success());
+  EXPECT_FALSE(MethodResult(nullptr, nullptr).success());
+  auto end = MethodResult::GetTerminationInstance();
+  EXPECT_FALSE(end->output() || end->error() || end->success());
+  EXPECT_TRUE(end->flag());
+
+  EXPECT_TRUE(Progress{}.IsFinal());
+  EXPECT_FALSE((Progress{0, 5, 2}.IsFinal()));
+  EXPECT_EQ(Progress{}, (Progress{0, 1, 1}));
+  for (const Progress& other : {Progress{1, 1, 1}, Progress{0, 2, 1}, Progress{0, 1, 0}}) {
+    EXPECT_FALSE(Progress{} == other);
+  }
+
+  auto a = InterfaceIdentifier::GetInstance("com.brantel.kov.vm.power");
+  auto m = MethodIdentifier::GetInstance(a, "switch_on");
+  EXPECT_EQ(a->name(), "com.brantel.kov.vm.power");
+  EXPECT_EQ(m->interfaceId().get(), a.get());
+  EXPECT_EQ(m->name(), "switch_on");
+}
+
+TEST(StdErrorsTest, DefinitionAcceptsTheTypesValuesOnly) {
+  // The definition is an error of the name that accepts the type's values and refuses a value
+  // without messages, or with a message that lacks its id.
+  auto def = Errors::ResourceBusy::Definition();
+  EXPECT_EQ(def->GetType(), D::DataType::ERROR);
+  EXPECT_EQ(def->name(), Errors::ResourceBusy::typeName);
+  const MessageList messages = {BaseMessage{"id.one", "text one", {"a", "", "a"}},
+                                BaseMessage{"id.two", "", {}}};
+  auto value = Errors::ResourceBusy::Create(messages);
+  EXPECT_EQ(value->name(), Errors::ResourceBusy::typeName);
+  EXPECT_EQ(value->Messages(), messages);
+  MessageList problems;
+  EXPECT_TRUE(def->Validate(value, problems));
+  EXPECT_TRUE(def->Validate(Errors::ResourceBusy::Create(), problems));
+  EXPECT_TRUE(problems.empty());
+  auto noMessages = std::make_shared<D::ErrorValue>(Errors::ResourceBusy::typeName);
+  EXPECT_FALSE(def->Validate(noMessages, problems));
+  auto entry = D::StructValue::GetInstance(D::LocalizableMessageName());
+  entry->SetField("default_message", D::StringValue::GetInstance("t"));
+  entry->SetField("args", D::ListValueString::GetInstance());
+  auto list = D::ListValue::GetInstance();
+  list->Add(entry);
+  noMessages->SetField("messages", list);
+  EXPECT_FALSE(def->Validate(noMessages, problems));
+  ASSERT_EQ(problems.size(), 2u);
+  EXPECT_EQ(problems[0], Message<CoreTag>("tarn.data.compound.field.missing", "messages",
+                                          Errors::ResourceBusy::typeName));
+  EXPECT_EQ(problems[1], Message<CoreTag>("tarn.data.compound.field.missing", "id",
+                                          D::LocalizableMessageName()));
+}
+
+TEST(ApiMethodHelperTest, ValidateInputAndOutput) {
+  const auto inputDef = D::StructDefinition::GetInstance(
+      "com.x.input", {{"vm", D::DataDefinition::Create<std::string>()}});
+  auto input = D::StructValue::GetInstance("com.x.input");
+  MethodResultPtr result;
+  EXPECT_FALSE(ApiMethodHelper::ValidateInput("get", inputDef, input, result));
+  ASSERT_TRUE(result && result->error());
+  EXPECT_FALSE(result->output());
+  EXPECT_EQ(result->error()->name(), Errors::InvalidArgument::typeName);
+  EXPECT_EQ(result->error()->Messages().at(0).id, "tarn.data.compound.field.missing");
+  result.reset();
+  EXPECT_FALSE(ApiMethodHelper::ValidateInput("get", nullptr, input, result));
+  ASSERT_TRUE(result && result->error());
+  EXPECT_EQ(result->error()->Messages().at(0).id, "tarn.data.invalid.type");
+  result.reset();
+  input->SetField("vm", D::StringValue::GetInstance("vm-1"));
+  EXPECT_TRUE(ApiMethodHelper::ValidateInput("get", inputDef, input, result));
+  EXPECT_FALSE(result);
+
+  const auto outputDef = D::DataDefinition::Create<std::int64_t>();
+  const auto output = D::IntegerValue::GetInstance(4);
+  auto ok = ApiMethodHelper::ValidateOutput("get", outputDef, output);
+  EXPECT_TRUE(ok->success());
+  EXPECT_EQ(ok->output().get(), output.get());
+  // A wrong output, or none, or no definition: the internal server error naming the method,
+  // followed by what the check found.
+  for (const auto& [def, bad, found] :
+       std::vector<std::tuple<D::DataDefinitionPtr, D::DataValuePtr, size_t>>{
+           {outputDef, D::StringValue::GetInstance("four"), 2},
+           {outputDef, nullptr, 2},
+           {nullptr, output, 1}}) {
+    auto failed = ApiMethodHelper::ValidateOutput("get_things", def, bad);
+    ASSERT_TRUE(failed && failed->error());
+    EXPECT_FALSE(failed->output());
+    EXPECT_EQ(failed->error()->name(), Errors::InternalServerError::typeName);
+    const MessageList messages = failed->error()->Messages();
+    ASSERT_EQ(messages.size(), found);
+    EXPECT_EQ(messages[0], Message<CoreTag>("tarn.provider.output.invalid", "get_things"));
+  }
+  EXPECT_EQ(ApiMethodHelper::GetInvalidArgumentError({})->name(),
+            Errors::InvalidArgument::typeName);
+}
+
+// Declared errors that fit their definition and the runtime's own errors pass; whatever else
+// becomes an internal server error naming the method and the error.
+TEST(ApiMethodHelperTest, ValidateError) {
+  const DataDefinitionList declared = {nullptr, D::DataDefinition::Create<bool>(),
+                                       Errors::AlreadyExists::Definition(),
+                                       Errors::NotFound::Definition()};
+  auto malformed = std::make_shared<D::ErrorValue>(Errors::NotFound::typeName);
+  malformed->SetField("messages", D::StringValue::GetInstance("not a list"));
+  // A structure definition of the same name is not an error definition.
+  const DataDefinitionList lookalike = {
+      D::StructDefinition::GetInstance(Errors::NotFound::typeName, {})};
+  struct Case {
+    DataDefinitionList declared;
+    D::ErrorValuePtr error;
+    std::string named;  // empty: passes
+  };
+  // clang-format off
+  const std::vector<Case> cases = {
+      {declared, Errors::NotFound::Create({BaseMessage{"id", "text", {"a"}}}), ""},
+      {{}, Errors::InvalidArgument::Create({BaseMessage{"m", "t", {}}}), ""},
+      {{}, Errors::InternalServerError::Create(), ""},
+      {declared, Errors::ResourceBusy::Create(), Errors::ResourceBusy::typeName},
+      {declared, D::ErrorValue::GetInstance("com.x.own"), "com.x.own"}, {declared, nullptr, "null"},
+      {declared, malformed, Errors::NotFound::typeName},
+      {lookalike, Errors::NotFound::Create(), Errors::NotFound::typeName},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error ? c.error->name() : "null");
+    auto result = ApiMethodHelper::ValidateError("create", c.declared, c.error);
+    ASSERT_TRUE(result && result->error());
+    EXPECT_FALSE(result->success());
+    if (c.named.empty()) {
+      EXPECT_EQ(result->error().get(), c.error.get());
+      continue;
+    }
+    EXPECT_EQ(result->error()->name(), Errors::InternalServerError::typeName);
+    const MessageList messages = result->error()->Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], Message<CoreTag>("tarn.provider.error.undeclared", "create", c.named));
+  }
+}
+
+}  // namespace
+}  // namespace Core
+}  // namespace Tarn
