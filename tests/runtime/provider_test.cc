@@ -14,6 +14,7 @@
 
 #include "runtime/local_provider.h"
 #include "runtime/std_errors.h"
+#include "tests/test_values.h"
 
 namespace Tarn {
 namespace Core {
@@ -228,30 +229,23 @@ TEST(LocalProviderConcurrency, InvokeWhileOtherNamesComeAndGo) {
 
 TEST(AsyncActivationTest, ResourcesDupAndRequestLocalizer) {
   auto activation = AsyncActivation::GetInstance();
-  activation->resourceId("vm-2");
-  activation->resourceId("");
-  activation->resourceId("vm-2");
+  for (const char* id : {"vm-2", "", "vm-2"}) activation->resourceId(id);
   EXPECT_EQ(activation->resourceIds(), (Strings{"vm-2", "", "vm-2"}));
   // Without its own, a request uses the defaults and installs nothing on the activation.
-  for (const auto& request :
-       {activation->requestLocalizer(), activation->GetErrorRequestLocalizer()}) {
-    ASSERT_TRUE(request.localizer() && request.locale());
-    EXPECT_EQ(request.locale()->firstPreference, (Strings{"en_US", "en"}));
-    EXPECT_EQ(request.locale()->secondPreference, (Strings{"C"}));
-    EXPECT_EQ(request.locale()->timezone.name(), "Etc/UTC");
-  }
-  EXPECT_FALSE(activation->localizer || activation->locale);
-  EXPECT_FALSE(activation->Dup()->localizer || activation->Dup()->locale);
-
+  const auto defaults = activation->GetErrorRequestLocalizer();
+  ASSERT_TRUE(defaults.localizer() && defaults.locale());
+  EXPECT_EQ(defaults.locale()->firstPreference, (Strings{"en_US", "en"}));
+  EXPECT_EQ(defaults.locale()->secondPreference, (Strings{"C"}));
+  EXPECT_EQ(defaults.locale()->timezone.name(), "Etc/UTC");
+  EXPECT_FALSE(activation->localizer || activation->locale || activation->Dup()->locale);
+  // A copy shares the localisation, not the resources.
   activation->localizer = std::make_shared<L10n::Localizer>();
   activation->locale = std::make_shared<const L10n::LocaleSpec>();
   auto copy = activation->Dup();
-  EXPECT_NE(copy.get(), activation.get());
-  EXPECT_TRUE(copy->resourceIds().empty());
-  for (const auto& request : {copy->requestLocalizer(), activation->GetErrorRequestLocalizer()}) {
-    EXPECT_EQ(request.localizer().get(), activation->localizer.get());
-    EXPECT_EQ(request.locale().get(), activation->locale.get());
-  }
+  EXPECT_TRUE(copy != activation && copy->resourceIds().empty());
+  const auto request = copy->requestLocalizer();
+  EXPECT_EQ(request.localizer().get(), activation->localizer.get());
+  EXPECT_EQ(request.locale().get(), activation->locale.get());
 }
 
 TEST(LocaleHelpersTest, MakeLanguagePreference) {
@@ -274,78 +268,61 @@ TEST(LocaleHelpersTest, MakeLanguagePreference) {
   }
 }
 
-TEST(MethodResultTest, SuccessProgressAndIdentifiers) {
+TEST(MethodResultTest, SuccessAndProgress) {
   const auto output = Data::IntegerValue::GetInstance(1);
-  const Data::ErrorValuePtr error = ::Com::Brantel::Tarn::Std::Errors::NotFound::Create();
   EXPECT_TRUE(MethodResult(output, nullptr).success());
-  EXPECT_FALSE(MethodResult(output, error).success());
-  EXPECT_FALSE(MethodResult(nullptr, nullptr).success());
+  EXPECT_FALSE(MethodResult(output, Errors::NotFound::Create()).success());
   auto end = MethodResult::GetTerminationInstance();
   EXPECT_FALSE(end->output() || end->error() || end->success());
   EXPECT_TRUE(end->flag());
-
   EXPECT_TRUE(Progress{}.IsFinal());
   EXPECT_FALSE((Progress{0, 5, 2}.IsFinal()));
   EXPECT_EQ(Progress{}, (Progress{0, 1, 1}));
   for (const Progress& other : {Progress{1, 1, 1}, Progress{0, 2, 1}, Progress{0, 1, 0}}) {
     EXPECT_FALSE(Progress{} == other);
   }
-
-  auto a = InterfaceIdentifier::GetInstance("com.brantel.kov.vm.power");
-  auto m = MethodIdentifier::GetInstance(a, "switch_on");
-  EXPECT_EQ(a->name(), "com.brantel.kov.vm.power");
-  EXPECT_EQ(m->interfaceId().get(), a.get());
-  EXPECT_EQ(m->name(), "switch_on");
 }
 
+// A standard error's definition accepts the type's values and refuses a value without messages,
+// or with a message that lacks its id.
 TEST(StdErrorsTest, DefinitionAcceptsTheTypesValuesOnly) {
-  // The definition is an error of the name that accepts the type's values and refuses a value
-  // without messages, or with a message that lacks its id.
   auto def = Errors::ResourceBusy::Definition();
-  EXPECT_EQ(def->GetType(), D::DataType::ERROR);
   EXPECT_EQ(def->name(), Errors::ResourceBusy::typeName);
-  const MessageList messages = {BaseMessage{"id.one", "text one", {"a", "", "a"}},
-                                BaseMessage{"id.two", "", {}}};
+  const MessageList messages = {BaseMessage{"id.one", "text", {"a", "", "a"}}, BaseMessage{}};
   auto value = Errors::ResourceBusy::Create(messages);
   EXPECT_EQ(value->name(), Errors::ResourceBusy::typeName);
   EXPECT_EQ(value->Messages(), messages);
   MessageList problems;
-  EXPECT_TRUE(def->Validate(value, problems));
-  EXPECT_TRUE(def->Validate(Errors::ResourceBusy::Create(), problems));
-  EXPECT_TRUE(problems.empty());
-  auto noMessages = std::make_shared<D::ErrorValue>(Errors::ResourceBusy::typeName);
-  EXPECT_FALSE(def->Validate(noMessages, problems));
-  auto entry = D::StructValue::GetInstance(D::LocalizableMessageName());
-  entry->SetField("default_message", D::StringValue::GetInstance("t"));
-  entry->SetField("args", D::ListValueString::GetInstance());
-  auto list = D::ListValue::GetInstance();
-  list->Add(entry);
-  noMessages->SetField("messages", list);
-  EXPECT_FALSE(def->Validate(noMessages, problems));
-  ASSERT_EQ(problems.size(), 2u);
-  EXPECT_EQ(problems[0], Message<CoreTag>("tarn.data.compound.field.missing", "messages",
-                                          Errors::ResourceBusy::typeName));
-  EXPECT_EQ(problems[1], Message<CoreTag>("tarn.data.compound.field.missing", "id",
-                                          D::LocalizableMessageName()));
+  EXPECT_TRUE(def->Validate(value, problems) &&
+              def->Validate(Errors::ResourceBusy::Create(), problems));
+  auto bad = std::make_shared<D::ErrorValue>(Errors::ResourceBusy::typeName);
+  EXPECT_FALSE(def->Validate(bad, problems));
+  bad->SetField("messages", KovTest::List({KovTest::Struct(D::LocalizableMessageName(),
+                                                           {{"default_message", KovTest::Str("t")},
+                                                            {"args", KovTest::Texts({})}})}));
+  EXPECT_FALSE(def->Validate(bad, problems));
+  EXPECT_EQ(problems, (MessageList{Message<CoreTag>("tarn.data.compound.field.missing", "messages",
+                                                    Errors::ResourceBusy::typeName),
+                                   Message<CoreTag>("tarn.data.compound.field.missing", "id",
+                                                    D::LocalizableMessageName())}));
 }
 
 TEST(ApiMethodHelperTest, ValidateInputAndOutput) {
   const auto inputDef = D::StructDefinition::GetInstance(
       "com.x.input", {{"vm", D::DataDefinition::Create<std::string>()}});
-  auto input = D::StructValue::GetInstance("com.x.input");
+  // A failed check, or no definition, answers invalid_argument with what the check found.
+  for (const auto& [def, id] : std::vector<std::pair<D::DataDefinitionPtr, std::string>>{
+           {inputDef, "tarn.data.compound.field.missing"}, {nullptr, "tarn.data.invalid.type"}}) {
+    MethodResultPtr result;
+    EXPECT_FALSE(
+        ApiMethodHelper::ValidateInput("get", def, KovTest::Struct("com.x.input", {}), result));
+    ASSERT_TRUE(result && result->error() && !result->output());
+    EXPECT_EQ(result->error()->name(), Errors::InvalidArgument::typeName);
+    EXPECT_EQ(KovTest::Ids(result->error()->Messages()), Strings{id});
+  }
   MethodResultPtr result;
-  EXPECT_FALSE(ApiMethodHelper::ValidateInput("get", inputDef, input, result));
-  ASSERT_TRUE(result && result->error());
-  EXPECT_FALSE(result->output());
-  EXPECT_EQ(result->error()->name(), Errors::InvalidArgument::typeName);
-  EXPECT_EQ(result->error()->Messages().at(0).id, "tarn.data.compound.field.missing");
-  result.reset();
-  EXPECT_FALSE(ApiMethodHelper::ValidateInput("get", nullptr, input, result));
-  ASSERT_TRUE(result && result->error());
-  EXPECT_EQ(result->error()->Messages().at(0).id, "tarn.data.invalid.type");
-  result.reset();
-  input->SetField("vm", D::StringValue::GetInstance("vm-1"));
-  EXPECT_TRUE(ApiMethodHelper::ValidateInput("get", inputDef, input, result));
+  EXPECT_TRUE(ApiMethodHelper::ValidateInput(
+      "get", inputDef, KovTest::Struct("com.x.input", {{"vm", KovTest::Str("vm-1")}}), result));
   EXPECT_FALSE(result);
 
   const auto outputDef = D::DataDefinition::Create<std::int64_t>();
