@@ -72,23 +72,25 @@ std::shared_ptr<const MethodIdentifier> Id(const std::string& iface, const std::
   return MethodIdentifier::GetInstance(InterfaceIdentifier::GetInstance(iface), method);
 }
 
-// What one invocation answered: how often, the result, whether the progress was final, and the
-// output text or the error's name and message ids and arguments.
+// A result as text: the output's text, or the error's name followed by each message's id and
+// arguments.
+std::string Describe(const MethodResultPtr& result) {
+  if (!result || (result->output() != nullptr) == (result->error() != nullptr)) return "malformed";
+  if (result->output()) return result->output()->ToString();
+  std::string text = result->error()->name();
+  for (auto& m : result->error()->Messages()) {
+    text += " " + m.id;
+    for (auto& a : m.args) text += " " + a;
+  }
+  return text;
+}
+
+// What one invocation answered: how often, the result, and whether the progress was final.
 struct Answer {
   int count = 0;
   MethodResultPtr result;
   bool final = false;
-  std::string Text() const {
-    if (result && result->output()) {
-      return static_cast<const Data::StringValue&>(*result->output()).value();
-    }
-    std::string text = result && result->error() ? result->error()->name() : "none";
-    for (auto& m : result && result->error() ? result->error()->Messages() : MessageList{}) {
-      text += " " + m.id;
-      for (auto& a : m.args) text += " " + a;
-    }
-    return text;
-  }
+  std::string Text() const { return Describe(result); }
 };
 
 Answer Call(LocalProvider& provider, const std::shared_ptr<const MethodIdentifier>& id,
@@ -307,46 +309,36 @@ TEST(StdErrorsTest, DefinitionAcceptsTheTypesValuesOnly) {
                                                     D::LocalizableMessageName())}));
 }
 
+// A failed input check answers invalid_argument, a failed output check the internal server error
+// naming the method, each with what the check found.
 TEST(ApiMethodHelperTest, ValidateInputAndOutput) {
-  const auto inputDef = D::StructDefinition::GetInstance(
-      "com.x.input", {{"vm", D::DataDefinition::Create<std::string>()}});
-  // A failed check, or no definition, answers invalid_argument with what the check found.
-  for (const auto& [def, id] : std::vector<std::pair<D::DataDefinitionPtr, std::string>>{
-           {inputDef, "tarn.data.compound.field.missing"}, {nullptr, "tarn.data.invalid.type"}}) {
-    MethodResultPtr result;
-    EXPECT_FALSE(
-        ApiMethodHelper::ValidateInput("get", def, KovTest::Struct("com.x.input", {}), result));
-    ASSERT_TRUE(result && result->error() && !result->output());
-    EXPECT_EQ(result->error()->name(), Errors::InvalidArgument::typeName);
-    EXPECT_EQ(KovTest::Ids(result->error()->Messages()), Strings{id});
-  }
-  MethodResultPtr result;
+  const auto def =
+      D::StructDefinition::GetInstance("in", {{"vm", D::DataDefinition::Create<std::string>()}});
+  MethodResultPtr missing, undefined, good;
+  EXPECT_FALSE(ApiMethodHelper::ValidateInput("get", def, KovTest::Struct("in", {}), missing));
+  EXPECT_FALSE(
+      ApiMethodHelper::ValidateInput("get", nullptr, KovTest::Struct("in", {}), undefined));
   EXPECT_TRUE(ApiMethodHelper::ValidateInput(
-      "get", inputDef, KovTest::Struct("com.x.input", {{"vm", KovTest::Str("vm-1")}}), result));
-  EXPECT_FALSE(result);
-
-  const auto outputDef = D::DataDefinition::Create<std::int64_t>();
-  const auto output = D::IntegerValue::GetInstance(4);
-  auto ok = ApiMethodHelper::ValidateOutput("get", outputDef, output);
-  EXPECT_TRUE(ok->success());
-  EXPECT_EQ(ok->output().get(), output.get());
-  // A wrong output, or none, or no definition: the internal server error naming the method,
-  // followed by what the check found.
-  for (const auto& [def, bad, found] :
-       std::vector<std::tuple<D::DataDefinitionPtr, D::DataValuePtr, size_t>>{
-           {outputDef, D::StringValue::GetInstance("four"), 2},
-           {outputDef, nullptr, 2},
-           {nullptr, output, 1}}) {
-    auto failed = ApiMethodHelper::ValidateOutput("get_things", def, bad);
-    ASSERT_TRUE(failed && failed->error());
-    EXPECT_FALSE(failed->output());
-    EXPECT_EQ(failed->error()->name(), Errors::InternalServerError::typeName);
-    const MessageList messages = failed->error()->Messages();
-    ASSERT_EQ(messages.size(), found);
-    EXPECT_EQ(messages[0], Message<CoreTag>("tarn.provider.output.invalid", "get_things"));
+      "get", def, KovTest::Struct("in", {{"vm", KovTest::Str("vm-1")}}), good));
+  EXPECT_FALSE(good);
+  const auto out = D::DataDefinition::Create<std::int64_t>();
+  const std::string invalid = std::string(Errors::InvalidArgument::typeName) + " tarn.data.";
+  const std::string internal = std::string(Errors::InternalServerError::typeName) +
+                               " tarn.provider.output.invalid get_things";
+  auto kind = [&internal](const char* found) {
+    return internal + " tarn.data.definition.kind.mismatch integer " + found + " (value)";
+  };
+  // clang-format off
+  for (const auto& [result, expected] : std::vector<std::pair<MethodResultPtr, std::string>>{
+           {missing, invalid + "compound.field.missing vm in"},
+           {undefined, invalid + "invalid.type"},
+           {ApiMethodHelper::ValidateOutput("get_things", out, KovTest::Int(4)), "4"},
+           {ApiMethodHelper::ValidateOutput("get_things", out, KovTest::Str("x")), kind("string")},
+           {ApiMethodHelper::ValidateOutput("get_things", out, nullptr), kind("nothing")},
+           {ApiMethodHelper::ValidateOutput("get_things", nullptr, KovTest::Int(4)), internal}}) {
+    EXPECT_EQ(Describe(result), expected);
   }
-  EXPECT_EQ(ApiMethodHelper::GetInvalidArgumentError({})->name(),
-            Errors::InvalidArgument::typeName);
+  // clang-format on
 }
 
 // Declared errors that fit their definition and the runtime's own errors pass; whatever else
@@ -356,40 +348,34 @@ TEST(ApiMethodHelperTest, ValidateError) {
                                        Errors::AlreadyExists::Definition(),
                                        Errors::NotFound::Definition()};
   auto malformed = std::make_shared<D::ErrorValue>(Errors::NotFound::typeName);
-  malformed->SetField("messages", D::StringValue::GetInstance("not a list"));
+  malformed->SetField("messages", KovTest::Str("not a list"));
   // A structure definition of the same name is not an error definition.
   const DataDefinitionList lookalike = {
       D::StructDefinition::GetInstance(Errors::NotFound::typeName, {})};
-  struct Case {
-    DataDefinitionList declared;
-    D::ErrorValuePtr error;
-    std::string named;  // empty: passes
-  };
+  const std::string notFound = Errors::NotFound::typeName;
   // clang-format off
-  const std::vector<Case> cases = {
+  const std::vector<std::tuple<DataDefinitionList, D::ErrorValuePtr, std::string>> cases = {
       {declared, Errors::NotFound::Create({BaseMessage{"id", "text", {"a"}}}), ""},
       {{}, Errors::InvalidArgument::Create({BaseMessage{"m", "t", {}}}), ""},
       {{}, Errors::InternalServerError::Create(), ""},
       {declared, Errors::ResourceBusy::Create(), Errors::ResourceBusy::typeName},
-      {declared, D::ErrorValue::GetInstance("com.x.own"), "com.x.own"}, {declared, nullptr, "null"},
-      {declared, malformed, Errors::NotFound::typeName},
-      {lookalike, Errors::NotFound::Create(), Errors::NotFound::typeName},
+      {declared, D::ErrorValue::GetInstance("com.x.own"), "com.x.own"},
+      {declared, nullptr, "null"}, {declared, malformed, notFound},
+      {lookalike, Errors::NotFound::Create(), notFound},
   };
   // clang-format on
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.error ? c.error->name() : "null");
-    auto result = ApiMethodHelper::ValidateError("create", c.declared, c.error);
+  for (const auto& [list, error, named] : cases) {
+    const auto result = ApiMethodHelper::ValidateError("create", list, error);
     ASSERT_TRUE(result && result->error());
-    EXPECT_FALSE(result->success());
-    if (c.named.empty()) {
-      EXPECT_EQ(result->error().get(), c.error.get());
-      continue;
+    if (named.empty()) {
+      EXPECT_EQ(result->error().get(), error.get());
+    } else {
+      EXPECT_EQ(Describe(result), std::string(Errors::InternalServerError::typeName) +
+                                      " tarn.provider.error.undeclared create " + named);
     }
-    EXPECT_EQ(result->error()->name(), Errors::InternalServerError::typeName);
-    const MessageList messages = result->error()->Messages();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], Message<CoreTag>("tarn.provider.error.undeclared", "create", c.named));
   }
+  EXPECT_EQ(ApiMethodHelper::GetInvalidArgumentError({})->name(),
+            Errors::InvalidArgument::typeName);
 }
 
 }  // namespace
