@@ -2,20 +2,28 @@
 // here by the simulator, which implements all thirteen services) must give each service its id,
 // its operations in slot order with their wire names, error lists, input and output definitions
 // and read-only marks, and record the machine named by each operation's resource field. Records
-// and enumerations are checked against their structure metadata and value tables.
+// and enumerations are checked against their structure metadata and value tables. Then what sets
+// single services apart, and one service end to end through the in-process provider.
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
+#include <thread>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "binding/version.h"
-#include "tests/vm/service_test_util.h"
+#include "runtime/local_provider.h"
+#include "runtime/std_errors.h"
+#include "runtime/stub.h"
+#include "tests/test_values.h"
 #include "tools/sim/simulator.h"
 #include "vm/compute/cpus.h"
 #include "vm/data_sets.h"
@@ -32,8 +40,46 @@
 namespace {
 
 using Json = nlohmann::json;
-using namespace ServiceTest;  // NOLINT(build/namespaces)
+using namespace ::KovTest;  // NOLINT(build/namespaces)
 namespace Vm = Com::Brantel::Kov::Vm;
+using Strings = std::vector<std::string>;
+using Messages = std::vector<Tarn::BaseMessage>;
+
+// A method input value: a structure under the runtime's operation-input name.
+std::shared_ptr<Tarn::Data::StructValue> Input(const Fields& fields) {
+  return Struct(Tarn::Data::TypeInfo<Tarn::OperationInput>::name(), fields);
+}
+std::string StdError(const std::string& wire) { return "com.brantel.tarn.std.errors." + wire; }
+
+// The simulator's bound services by id.
+std::map<std::string, std::shared_ptr<const Tarn::Provider::AsyncApiInterface>> Bound() {
+  std::map<std::string, std::shared_ptr<const Tarn::Provider::AsyncApiInterface>> bound;
+  for (auto& iface : Kov::Sim::Simulator().Bind()) bound[iface->identifier()->name()] = iface;
+  return bound;
+}
+
+// Invokes the method object `wire`; the simulator answers within the call. The error's name and
+// messages, or "" on success; the resources the activation recorded.
+struct Answer {
+  int calls = 0;
+  Tarn::Data::ErrorValuePtr error;
+  Strings resources;
+};
+Answer Invoke(const Tarn::Provider::AsyncApiInterface& iface, const std::string& wire,
+              const Tarn::Data::DataValuePtr& input) {
+  Answer answer;
+  auto activation = Tarn::Core::AsyncActivation::GetInstance();
+  iface.FindMethod(wire)->Invoke(
+      input, activation,
+      [&answer](const Tarn::Core::MethodResultPtr& r, const Tarn::Progress&,
+                Tarn::Core::AsyncApiResultCb::Continuation&&) {
+        ++answer.calls;
+        answer.error = r ? r->error() : nullptr;
+      });
+  answer.resources = activation->resourceIds();
+  return answer;
+}
+std::string ErrorName(const Answer& a) { return a.error ? a.error->name() : ""; }
 
 // Every schema file, read by Python's own TOML reader (not the generator's), keyed by path.
 Json Schemas() {
@@ -147,8 +193,7 @@ TEST(Services, BoundAsTheirSchemasDescribe) {
   EXPECT_STREQ(KovVmBindingsVersion(), KOV_PROJECT_VERSION);
   const Json schemas = Schemas();
   ASSERT_TRUE(schemas.is_object()) << "the schema files could not be read";
-  std::map<std::string, std::shared_ptr<const Tarn::Provider::AsyncApiInterface>> bound;
-  for (auto& iface : Kov::Sim::Simulator().Bind()) bound[iface->identifier()->name()] = iface;
+  const auto bound = Bound();
   ASSERT_EQ(bound.size(), 13u);
   ASSERT_EQ(schemas.size(), 13u);
 
@@ -187,15 +232,14 @@ TEST(Services, BoundAsTheirSchemasDescribe) {
           input->SetField(S(f["wire"]), service.Sample(S(f["type"]), S(f["wire"])));
         }
       }
-      auto activation = Tarn::Core::AsyncActivation::GetInstance();
-      auto answer = Invoke(iface, wires[i], input, activation);
+      auto answer = Invoke(iface, wires[i], input);
       EXPECT_EQ(answer.calls, 1);
-      EXPECT_NE(answer.errorName(), StdError("invalid_argument")) << Text(answer.error());
-      std::vector<std::string> resources;
+      EXPECT_NE(ErrorName(answer), StdError("invalid_argument")) << answer.error->ToString();
+      Strings resources;
       if (op.contains("resource")) {
-        resources.push_back(MachineResource("v-" + S(op["resource"])));
+        resources.push_back("com.brantel.kov.vm.VirtualMachine.v-" + S(op["resource"]));
       }
-      EXPECT_EQ(activation->resourceIds(), resources);
+      EXPECT_EQ(answer.resources, resources);
     }
   }
 }
@@ -213,7 +257,12 @@ std::map<std::string, std::string> MetadataOf() {
 }
 template <class... E>
 std::map<std::string, std::vector<std::string>> TablesOf() {
-  return {{E::typeName, TableOf<E>()}...};
+  auto table = [](const char* const* values) {
+    Strings texts;
+    for (int i = 0; values[i] != nullptr; ++i) texts.push_back(values[i]);
+    return texts;
+  };
+  return {{E::typeName, table(E::Strings::values)}...};
 }
 
 TEST(Services, RecordMetadataAndEnumerationTablesAsTheirSchemasDescribe) {
@@ -245,6 +294,198 @@ TEST(Services, RecordMetadataAndEnumerationTablesAsTheirSchemasDescribe) {
                     Vm::Device::NetworkSvc::VirtualDev, Vm::Device::CdromSvc::BackingType>();
   EXPECT_EQ(metadata, expectedMetadata);
   EXPECT_EQ(tables, expectedTables);
+}
+
+// The SCSI controller names its machine "vm_id": "vm" instead is refused, and beside it is an
+// undeclared field that the record's validation reports.
+TEST(ScsiController, TheMachineIsVmIdNotVm) {
+  const auto iface = Bound().at("com.brantel.kov.vm.device.scsi_controller");
+  Fields fields = {{"vm", Str("vm-8")}, {"hba_type", Str("ZSCSI")}, {"controller_number", Int(1)}};
+  EXPECT_EQ(ErrorName(Invoke(*iface, "add", Input(fields))), StdError("invalid_argument"));
+  fields.push_back({"vm_id", Str("vm-8")});
+  auto refused = Invoke(*iface, "add", Input(fields));
+  ASSERT_TRUE(refused.error && refused.resources.empty());
+  EXPECT_EQ(refused.error->Messages().at(1),
+            Tarn::Message<Tarn::CoreTag>(
+                "tarn.data.compound.field.extra",
+                "::Com::Brantel::Kov::Vm::Device::ScsiControllerSvc::AddMethod::Input", "vm", ""));
+}
+
+// The unions run their checks in their own orders, and the first failure ends the check. Power:
+// a missing tag first, then the "suspended" case. CD-ROM: the device case, then the image case,
+// and only then a missing tag.
+TEST(Unions, ChecksRunInTheirOwnOrder) {
+  auto set = [](const char* record, const char* field) {
+    return Messages{Tarn::Message<Tarn::CoreTag>("tarn.data.union.invalid.case.state.isset.short",
+                                                 record, field)};
+  };
+  auto unset = [](const char* record, const char* field) {
+    return Messages{Tarn::Message<Tarn::CoreTag>(
+        "tarn.data.union.invalid.case.state.isnotset.short", record, field)};
+  };
+  auto noTag = [](const char* tag) {
+    return Messages{Tarn::Message<Tarn::CoreTag>("tarn.data.union.missing.tag.field", tag)};
+  };
+  auto validated = [](const auto& record) {
+    Tarn::MessageList messages;
+    const bool valid =
+        Tarn::Data::Validator::isValid(record, Tarn::Data::Validator::kRejectUndeclared, messages);
+    EXPECT_EQ(valid, messages.empty());
+    return messages;
+  };
+  constexpr char kInfo[] = "com.brantel.kov.vm.power.info";
+  // A state "" is the default value; a text outside the table is unknown.
+  // clang-format off
+  const std::vector<std::tuple<const char*, boost::optional<bool>, Messages>> power = {
+      {"ON", boost::none, {}}, {"OFF", false, {}}, {"OFF", boost::none, unset(kInfo, "suspended")},
+      {"ON", true, set(kInfo, "suspended")}, {"", true, noTag("state")},
+      {"STANDBY", true, noTag("state")},
+  };
+  // clang-format on
+  for (auto& [state, suspended, expected] : power) {
+    Vm::PowerSvc::Info info;
+    info.state = Tarn::EnumFromText<Vm::PowerSvc::State>(state);
+    info.suspended = suspended;
+    EXPECT_EQ(validated(info), expected) << state;
+  }
+  constexpr char kBacking[] = "com.brantel.kov.vm.device.cdrom.backing_info";
+  // The type, the device name and the image file; null: unset.
+  // clang-format off
+  const std::vector<std::tuple<const char*, const char*, const char*, Messages>> cdrom = {
+      {"ATAPI", "/dev/sr0", nullptr, {}}, {"IMAGE", nullptr, nullptr, {}},
+      {"IMAGE", nullptr, "a.iso", {}}, {"ATAPI", nullptr, "a.iso", unset(kBacking, "deviceName")},
+      {"RAW", "/dev/sr0", "a.iso", set(kBacking, "isoFile")},
+      {"IMAGE", "", "a.iso", set(kBacking, "deviceName")},
+      {"FLOPPY", nullptr, "a.iso", set(kBacking, "isoFile")},
+      {"FLOPPY", nullptr, nullptr, noTag("type")}, {"", nullptr, nullptr, noTag("type")},
+  };
+  // clang-format on
+  for (auto& [type, device, iso, expected] : cdrom) {
+    Vm::Device::CdromSvc::BackingInfo backing;
+    backing.type = Tarn::EnumFromText<Vm::Device::CdromSvc::BackingType>(type);
+    if (device) backing.deviceName = std::string(device);
+    if (iso) backing.isoFile = std::string(iso);
+    EXPECT_EQ(validated(backing), expected)
+        << type << (device ? " device" : "") << (iso ? " iso" : "");
+  }
+}
+
+// The dock's "list" takes the runtime's operation input, unvalidated and naming no resource; the
+// operation input declares no fields, so none is reported as undeclared.
+TEST(DockList, TakesTheOperationInputUnvalidated) {
+  static_assert(std::is_same<Vm::DockSvc::ListMethod::Input, Tarn::OperationInput>::value,
+                "list has no input record of its own");
+  const auto iface = Bound().at("com.brantel.kov.vm.dock");
+  for (const auto& [input, reaches] :
+       std::vector<std::pair<Tarn::Data::DataValuePtr, bool>>{{Input({}), true},
+                                                              {Input({{"x", Int(3)}}), true},
+                                                              {Str(""), true},
+                                                              {Str("all"), false}}) {
+    const auto answer = Invoke(*iface, "list", input);
+    EXPECT_EQ(answer.calls, 1);
+    EXPECT_EQ(ErrorName(answer), reaches ? "" : StdError("invalid_argument"));
+    EXPECT_TRUE(answer.resources.empty());
+  }
+}
+
+// Cpus end to end: its stub, through the in-process provider, into a bound implementation and
+// back. What only the whole chain shows: the implementation's errors are checked against the
+// operation's list on their way to the client, and an answer given late, from another thread,
+// after the service was withdrawn still reaches the client.
+using CpusSvc = Vm::Compute::CpusSvc;
+using GetResult = CpusSvc::GetMethod::ResultCbType;
+using InfoPtr = std::shared_ptr<const CpusSvc::Info>;
+
+class HostCpus : public CpusSvc::AsyncServiceInterface {
+ public:
+  void Get(const std::string&, const std::shared_ptr<Tarn::Core::AsyncActivation>&,
+           const GetResult& result) override {
+    onGet(result);
+  }
+  void Update(const std::string&, const std::shared_ptr<const CpusSvc::UpdateSpec>&,
+              const std::shared_ptr<Tarn::Core::AsyncActivation>&,
+              const CpusSvc::UpdateMethod::ResultCbType& result) override {
+    result(Tarn::Void());
+  }
+  std::function<void(const GetResult&)> onGet;
+};
+
+// What the client received: how often, the value, and the error.
+struct Outcome {
+  int calls = 0;
+  boost::optional<InfoPtr> value;
+  Tarn::Data::ErrorValuePtr error;
+  auto Callback() {
+    return [this](const boost::optional<InfoPtr>& r, const Tarn::Data::ErrorValuePtr& e,
+                  const Tarn::Progress&) {
+      ++calls;
+      value = r;
+      error = e;
+    };
+  }
+};
+
+class CpusEndToEnd : public ::testing::Test {
+ protected:
+  CpusEndToEnd() {
+    Tarn::MessageList messages;
+    EXPECT_TRUE(
+        provider->Register(CpusSvc::AsyncServiceBinder::BindImplementation(host), messages));
+  }
+  Outcome Get() {
+    Outcome outcome;
+    stub.Get("vm-1", nullptr, outcome.Callback());
+    EXPECT_EQ(outcome.calls, 1);
+    return outcome;
+  }
+
+  std::shared_ptr<HostCpus> host = std::make_shared<HostCpus>();
+  std::shared_ptr<Tarn::Core::LocalProvider> provider = Tarn::Core::LocalProvider::GetInstance();
+  CpusSvc::AsyncServiceStub stub{Tarn::Stub::AsyncApiStub::GetInstance(provider)};
+};
+
+TEST_F(CpusEndToEnd, ImplementationErrorsAreCheckedAgainstTheList) {
+  namespace Errors = ::Com::Brantel::Tarn::Std::Errors;
+  auto listed = Errors::NotFound::Create({Tarn::BaseMessage{"m", "t", {"vm-1"}}});
+  host->onGet = [&](const GetResult& result) { result.error(listed); };
+  auto got = Get();
+  ASSERT_TRUE(got.error);
+  EXPECT_TRUE(got.error->Equals(*listed)) << got.error->ToString();
+  // One outside the list arrives as the internal server error naming it; so does a null record,
+  // without messages.
+  host->onGet = [](const GetResult& result) { result.error(Errors::ResourceBusy::Create()); };
+  got = Get();
+  ASSERT_TRUE(got.error);
+  EXPECT_EQ(got.error->name(), StdError("internal_server_error"));
+  ASSERT_EQ(got.error->Messages().size(), 1u);
+  EXPECT_EQ(got.error->Messages()[0].args, (Strings{"get", Errors::ResourceBusy::typeName}));
+  host->onGet = [](const GetResult& result) { result(nullptr); };
+  got = Get();
+  ASSERT_TRUE(got.error);
+  EXPECT_EQ(got.error->name(), StdError("internal_server_error"));
+  EXPECT_TRUE(got.error->Messages().empty());
+}
+
+TEST_F(CpusEndToEnd, LateAnswerFromAnotherThreadAfterWithdrawalReachesTheClient) {
+  GetResult kept;
+  host->onGet = [&kept](const GetResult& result) { kept = result; };
+  Outcome outcome;
+  stub.Get("vm-1", nullptr, outcome.Callback());
+  EXPECT_EQ(outcome.calls, 0);
+  // The outstanding answer keeps the method object, and so the implementation, alive.
+  std::weak_ptr<HostCpus> watch = host;
+  EXPECT_TRUE(provider->Unregister("com.brantel.kov.vm.compute.cpus"));
+  host.reset();
+  EXPECT_FALSE(watch.expired());
+  std::thread worker([result = std::move(kept)] {
+    auto info = std::make_shared<CpusSvc::Info>();
+    info->count = 32;
+    result(info);
+  });
+  worker.join();
+  ASSERT_TRUE(outcome.calls == 1 && outcome.value && *outcome.value && !outcome.error);
+  EXPECT_EQ((*outcome.value)->count, 32);
+  EXPECT_TRUE(watch.expired());
 }
 
 }  // namespace
