@@ -1,7 +1,5 @@
-// Dynamic values and their definitions: kinds, primitive extraction and parsing, text form,
-// equality, structures and error values; the check of a value against a definition (required and
-// undeclared fields, references, union cases, lists and optionals); the operation input; and deep
-// values that must not exhaust the stack.
+// Dynamic values (kinds, reading and parsing, text form, equality, compounds, deep values that
+// must not exhaust the stack) and the check of a value against its definition.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -88,11 +86,6 @@ TEST(DataValuePrimitiveTest, ValuesRoundTripAndOtherKindsAreOneMismatch) {
   EXPECT_TRUE(d == 0 && std::signbit(d));
   ASSERT_TRUE(Int(-3)->Value(d, messages));  // an integer widens to a double
   EXPECT_EQ(d, -3.0);
-  for (bool b : {false, true}) {
-    bool out = !b;
-    ASSERT_TRUE(DataValue::Create(b)->Value(out, messages));
-    EXPECT_EQ(out, b);
-  }
   EXPECT_TRUE(messages.empty());
 }
 
@@ -156,14 +149,9 @@ TEST(DataValueToStringTest, TextForm) {
     EXPECT_EQ(std::stod(Dbl(d)->ToString()), d);  // reads back exactly
   }
   // Secrets and blob bytes are never printed, however deep.
-  auto nested = Opt(List({Struct(
-      "login",
-      {{"user", Str("zub-admin")}, {"pw", secret}, {"data", BlobValue::GetInstance("raw")}})}));
-  const std::string text = nested->ToString();
-  EXPECT_NE(text.find("zub-admin"), std::string::npos);
-  EXPECT_EQ(text.find("hunter2"), std::string::npos);
-  EXPECT_EQ(text.find("raw"), std::string::npos);
-  EXPECT_EQ(secret->ToString().find("hunter2"), std::string::npos);
+  EXPECT_EQ(Opt(List({Struct("l", {{"pw", secret}, {"data", BlobValue::GetInstance("raw")}})}))
+                ->ToString(),
+            "optional([l{data: blob(3 bytes), pw: <secret>}])");
 }
 
 TEST(DataValueEqualsTest, ByValueForEveryKind) {
@@ -205,9 +193,8 @@ TEST(DataValueEqualsTest, ByValueForEveryKind) {
 }
 
 TEST(CompoundValueTest, FieldsSlotsOptionalsListsAndErrorMessages) {
-  auto s = Struct("com.x.info", {{"zeta", Int(1)}, {"alpha", Int(2)}, {"Mid", Int(3)}});
+  auto s = Struct("com.x.info", {{"alpha", Int(2)}});
   s->SetField("alpha", Str("replaced"));
-  EXPECT_EQ(s->fields().begin()->first, "Mid");  // in byte order of the names
   MessageList messages;
   DataValuePtr found = Str("kept");
   ASSERT_TRUE(s->GetField("alpha", found, messages));
@@ -215,10 +202,9 @@ TEST(CompoundValueTest, FieldsSlotsOptionalsListsAndErrorMessages) {
   EXPECT_FALSE(s->GetField("{1}", found, messages));  // a placeholder-like name shown as it is
   EXPECT_EQ(*found, *Str("replaced"));
   EXPECT_EQ(messages, MessageList{Missing("{1}", "com.x.info")});
-  // A field slot is filled in place; asking again gives the same slot.
+  // A field slot is filled in place.
   *s->FieldSlot("f7") = Int(2);
   EXPECT_EQ(*s->fields().at("f7"), *Int(2));
-  EXPECT_EQ(s->FieldSlot("f7"), s->FieldSlot("f7"));
   auto built = OptionalValue::GetInstance();
   *built->value(nullptr) = Str("x");
   EXPECT_EQ(*built, *Opt(Str("x")));
@@ -236,10 +222,11 @@ TEST(CompoundValueTest, FieldsSlotsOptionalsListsAndErrorMessages) {
   auto bad = std::make_shared<ErrorValue>("e");
   bad->SetField("messages", Str("not a list"));
   EXPECT_TRUE(bad->Messages().empty());
-  auto entry = Struct(
-      LocalizableMessageName(),
-      {{"id", Str("only.id")}, {"default_message", Int(3)}, {"args", List({Str("not texts")})}});
-  bad->SetField("messages", List({Int(1), nullptr, entry}));
+  bad->SetField("messages",
+                List({Int(1), nullptr,
+                      Struct(LocalizableMessageName(), {{"id", Str("only.id")},
+                                                        {"default_message", Int(3)},
+                                                        {"args", List({Str("texts")})}})}));
   EXPECT_EQ(bad->Messages(), (MessageList{BaseMessage{"only.id", "", {}}}));
 }
 
@@ -329,17 +316,13 @@ TEST(DataDefinitionTest, PrimitivesListsAndOptionals) {
       {StrDef(), SecretValue::GetInstance("x"), At("string", "secret")},
       {DataDefinition::Create<Void>(), Str(""), {}},
       {blob, Str("b"), At("blob", "string")}, {strings, Texts({"a", "b"}), {}},
-      {strings, List({Str("a"), Str("")}), {}}, {strings, Str(""), {}},
-      {structs, Texts({}), {}},
+      {strings, List({Str("a"), Str("")}), {}}, {strings, Str(""), {}}, {structs, Texts({}), {}},
       {structs, Texts({"a"}), At("list", "list of strings")},
-      {structs, List({Struct("e", {{"n", Int(1)}})}), {}},
-      {ints, List({Int(1), Str("2")}), {}},
+      {structs, List({Struct("e", {{"n", Int(1)}})}), {}}, {ints, List({Int(1), Str("2")}), {}},
       {ints, List({Int(1), Str("two")}), At("integer", "string", "[]")},
       {ints, Str("1"), At("list", "string")}, {opt, Unset(), {}},
-      {opt, Int(1), {}}, {opt, Opt(Str("7")), {}},
-      {opt, Opt(Str("x")), At("integer", "string")},
-      {opt, Opt(Opt(Int(1))), At("integer", "optional")},
-      {optStruct, Opt(Str("")), {}},
+      {opt, Int(1), {}}, {opt, Opt(Str("7")), {}}, {opt, Opt(Str("x")), At("integer", "string")},
+      {opt, Opt(Opt(Int(1))), At("integer", "optional")}, {optStruct, Opt(Str("")), {}},
       {optStruct, Opt(Struct("s", {})), Missing("n", "s")},
   });
   // clang-format on
@@ -392,8 +375,7 @@ TEST(DataDefinitionTest, Structures) {
       {def, info(Int(1), Opt(Int(3))), At("string", "integer", "note")},
       {anyDef, Struct("s", {{"any", nullptr}}), {}},
       {errorDef, ErrorValue::GetInstance("com.x.failed"), Missing("code", "com.x.failed")},
-      {errorDef, Int(3), At("error", "integer")},
-      {outer, nested(good, Opt(good), good), {}},
+      {errorDef, Int(3), At("error", "integer")}, {outer, nested(good, Opt(good), good), {}},
       {outer, nested(bad, nullptr, good), At("integer", "boolean", "inner.count")},
       {outer, nested(good, Opt(bad), good), At("integer", "boolean", "maybe.count")},
       {outer, nested(good, nullptr, bad), At("integer", "boolean", "items.[].count")},
@@ -490,15 +472,13 @@ TEST(UnionCaseDefinitionTest, TheTagDecidesWhetherTheFieldIsSet) {
   const auto structHeld = ChoiceDef(StructDefinition::GetInstance("p", {{"n", IntDef()}}));
   // clang-format off
   ExpectChecks({
-      {def, Choice(Str("A"), Str("5")), {}},
-      {def, Choice(Str("A"), nullptr), Union(unset)},
+      {def, Choice(Str("A"), Str("5")), {}}, {def, Choice(Str("A"), nullptr), Union(unset)},
       {def, Choice(Str("A"), Opt(Str(""))), Union(unset)},
       {def, Choice(Opt(Str("A")), nullptr), Union(unset)},  // the tag in an optional
       {def, Choice(Str("B"), Str("")), {}}, {def, Choice(Str("B"), Int(5)), Union(set)},
       {def, Choice(nullptr, Int(5)), {}},
       {def, Choice(Str("C"), Opt(Bool(true))), At("integer", "boolean", "payload")},
-      {optHeld, Choice(Str("A"), Int(1)), {}},
-      {optHeld, Choice(Str("A"), Opt(Int(1))), {}},
+      {optHeld, Choice(Str("A"), Int(1)), {}}, {optHeld, Choice(Str("A"), Opt(Int(1))), {}},
       {structHeld, Choice(Str("A"), Struct("p", {})), Missing("n", "p")},
   });
   // clang-format on
@@ -513,9 +493,9 @@ TEST(UnionCaseDefinitionTest, TheTagDecidesWhetherTheFieldIsSet) {
 }
 
 TEST(DataDefinitionToStringTest, ReadableAndRecursionSafe) {
-  EXPECT_EQ(ListDefinition::GetInstance(ChoiceDef())->ToString(),
-            "list<struct com.x.choice {kind: optional<string>, payload: case<kind, integer>}>");
-  EXPECT_EQ(ErrorDefinition::GetInstance("e", {{"x", nullptr}})->ToString(), "error e {x: ?}");
+  EXPECT_EQ(
+      ErrorDefinition::GetInstance("e", {{"x", ChoiceDef()}})->ToString(),
+      "error e {x: struct com.x.choice {kind: optional<string>, payload: case<kind, integer>}}");
   EXPECT_EQ(NodeDef()->ToString(),
             "struct com.x.node {next: optional<struct com.x.node>, value: integer}");
   // A structure met a second time is written by name only.
@@ -525,13 +505,9 @@ TEST(DataDefinitionToStringTest, ReadableAndRecursionSafe) {
 }
 
 TEST(OperationInputTest, DefinitionAndValue) {
+  // Its definition takes any structure; its value is an empty structure of its name.
   const std::string name = TypeInfo<OperationInput>::name();
-  auto def = OperationInputDefinition();
-  ASSERT_EQ(def->GetType(), DataType::STRUCTURE);
-  EXPECT_EQ(std::static_pointer_cast<const StructDefinition>(def)->name(), name);
-  ExpectChecks(
-      {{def, Struct(name, {{"anything", Int(1)}}), {}}, {def, Int(1), At("structure", "integer")}});
-  // The value of an operation input is an empty structure of the name.
+  EXPECT_EQ(OperationInputDefinition()->ToString(), "struct " + name + " {}");
   OperationInput input;
   DataValuePtr out;
   MessageList messages;
