@@ -445,7 +445,7 @@ TEST(UnionCaseDefinitionTest, TheTagDecidesWhetherTheFieldIsSet) {
       {def, Choice(Str("A"), Opt(Str(""))), Union(unset)},
       {def, Choice(Opt(Str("A")), nullptr), Union(unset)},  // the tag in an optional
       {def, Choice(Str("B"), Str("")), {}}, {def, Choice(Str("B"), Int(5)), Union(set)},
-      {def, Choice(nullptr, Int(5)), {}},
+      {def, Choice(nullptr, Int(5)), {}}, {def, Choice(Str("B"), nullptr), {}},
       {def, Choice(Str("C"), Opt(Bool(true))), At("integer", "boolean", "payload")},
       {optHeld, Choice(Str("A"), Int(1)), {}}, {optHeld, Choice(Str("A"), Opt(Int(1))), {}},
       {structHeld, Choice(Str("A"), Struct("p", {})), Missing("n", "p")},
