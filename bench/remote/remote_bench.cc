@@ -35,6 +35,7 @@ using Com::Brantel::Kov::Vm::DataSetsSvc;
 using Com::Brantel::Kov::Vm::Compute::CpusSvc;
 namespace D = Tarn::Data;
 namespace pb = kov::bench::v1;
+namespace records = kov::bench;
 
 CpusSvc::Info MakeInfo() {
   CpusSvc::Info info;
@@ -61,7 +62,7 @@ class ImmediateCpus final : public CpusSvc::AsyncServiceInterface {
 
 class TypedCpus final : public pb::Cpus::CallbackService {
   grpc::ServerUnaryReactor* Get(grpc::CallbackServerContext* context, const pb::GetRequest*,
-                                pb::CpuInfo* reply) override {
+                                records::CpuInfo* reply) override {
     const CpusSvc::Info info = MakeInfo();
     reply->set_count(info.count);
     reply->set_cores_per_socket(info.coresPerSocket);
@@ -73,10 +74,10 @@ class TypedCpus final : public pb::Cpus::CallbackService {
   }
   // The record as the one reply of a stream, written with the status, as the remote server
   // writes a final answer.
-  grpc::ServerWriteReactor<pb::CpuInfo>* GetStream(grpc::CallbackServerContext*,
-                                                   const pb::GetRequest*) override {
-    struct Writer final : grpc::ServerWriteReactor<pb::CpuInfo> {
-      pb::CpuInfo info;
+  grpc::ServerWriteReactor<records::CpuInfo>* GetStream(grpc::CallbackServerContext*,
+                                                        const pb::GetRequest*) override {
+    struct Writer final : grpc::ServerWriteReactor<records::CpuInfo> {
+      records::CpuInfo info;
       Writer() {
         info.set_count(4);
         info.set_cores_per_socket(2);
@@ -171,7 +172,7 @@ void BM_Grpc_Get(benchmark::State& state) {
   request.set_vm("vm-1");
   for (auto _ : state) {
     grpc::ClientContext context;
-    pb::CpuInfo reply;
+    records::CpuInfo reply;
     gServers->typedStub->async()->Get(&context, &request, &reply, [&](grpc::Status status) {
       failed = !status.ok() || reply.count() != 4;
       waiter.Signal();
@@ -182,9 +183,9 @@ void BM_Grpc_Get(benchmark::State& state) {
 }
 
 // One typed stream call, answered at its first reply, as the remote client answers.
-struct StreamRead final : grpc::ClientReadReactor<pb::CpuInfo> {
+struct StreamRead final : grpc::ClientReadReactor<records::CpuInfo> {
   grpc::ClientContext context;
-  pb::CpuInfo reply;
+  records::CpuInfo reply;
   std::function<void(bool)> done;
   bool got = false;
   void OnReadDone(bool ok) override {
@@ -272,7 +273,7 @@ void TypedCodec(benchmark::State& state, const M& message) {
 void BM_Value_CpuInfo_Codec(benchmark::State& state) { ValueCodec(state, InfoValue()); }
 
 void BM_Typed_CpuInfo_Codec(benchmark::State& state) {
-  pb::CpuInfo info;
+  records::CpuInfo info;
   info.set_count(4);
   info.set_cores_per_socket(2);
   info.set_hot_add_enabled(true);
@@ -282,7 +283,7 @@ void BM_Typed_CpuInfo_Codec(benchmark::State& state) {
 void BM_Value_Summaries_Codec(benchmark::State& state) { ValueCodec(state, SummariesValue()); }
 
 void BM_Typed_Summaries_Codec(benchmark::State& state) {
-  pb::Summaries list;
+  records::Summaries list;
   for (int i = 0; i < 1000; ++i) {
     auto* s = list.add_items();
     s->set_data_set("data-set-" + std::to_string(i));
