@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -34,6 +35,7 @@ using Com::Brantel::Kov::Vm::DataSetsSvc;
 using Com::Brantel::Kov::Vm::Compute::CpusSvc;
 namespace D = Tarn::Data;
 namespace pb = kov::bench::v1;
+namespace records = kov::bench;
 
 CpusSvc::Info MakeInfo() {
   CpusSvc::Info info;
@@ -60,7 +62,7 @@ class ImmediateCpus final : public CpusSvc::AsyncServiceInterface {
 
 class TypedCpus final : public pb::Cpus::CallbackService {
   grpc::ServerUnaryReactor* Get(grpc::CallbackServerContext* context, const pb::GetRequest*,
-                                pb::CpuInfo* reply) override {
+                                records::CpuInfo* reply) override {
     const CpusSvc::Info info = MakeInfo();
     reply->set_count(info.count);
     reply->set_cores_per_socket(info.coresPerSocket);
@@ -69,6 +71,22 @@ class TypedCpus final : public pb::Cpus::CallbackService {
     auto* reactor = context->DefaultReactor();
     reactor->Finish(grpc::Status::OK);
     return reactor;
+  }
+  // The record as the one reply of a stream, written with the status, as the remote server
+  // writes a final answer.
+  grpc::ServerWriteReactor<records::CpuInfo>* GetStream(grpc::CallbackServerContext*,
+                                                        const pb::GetRequest*) override {
+    struct Writer final : grpc::ServerWriteReactor<records::CpuInfo> {
+      records::CpuInfo info;
+      Writer() {
+        info.set_count(4);
+        info.set_cores_per_socket(2);
+        info.set_hot_add_enabled(true);
+        StartWriteAndFinish(&info, grpc::WriteOptions(), grpc::Status::OK);
+      }
+      void OnDone() override { delete this; }
+    };
+    return new Writer();
   }
 };
 
@@ -147,21 +165,62 @@ void BM_Remote_Get(benchmark::State& state) {
   }
 }
 
-void BM_Grpc_Get(benchmark::State& state) {
+// Runs typed calls one after another: `start(request, done)` sends one and has `done(ok)` called
+// on a gRPC thread when its record has come.
+template <class Start>
+void TypedGets(benchmark::State& state, Start start) {
   Waiter waiter;
   bool failed = false;
   pb::GetRequest request;
   request.set_vm("vm-1");
+  const std::function<void(bool)> done = [&](bool ok) {
+    failed = !ok;
+    waiter.Signal();
+  };
   for (auto _ : state) {
-    grpc::ClientContext context;
-    pb::CpuInfo reply;
-    gServers->typedStub->async()->Get(&context, &request, &reply, [&](grpc::Status status) {
-      failed = !status.ok() || reply.count() != 4;
-      waiter.Signal();
-    });
+    start(request, done);
     waiter.Wait();
     if (failed) state.SkipWithError("the typed get failed");
   }
+}
+
+void BM_Grpc_Get(benchmark::State& state) {
+  std::unique_ptr<grpc::ClientContext> context;  // the call's, kept until the next one
+  records::CpuInfo reply;
+  TypedGets(state, [&](const pb::GetRequest& request, const std::function<void(bool)>& done) {
+    context = std::make_unique<grpc::ClientContext>();
+    gServers->typedStub->async()->Get(context.get(), &request, &reply, [&](grpc::Status status) {
+      done(status.ok() && reply.count() == 4);
+    });
+  });
+}
+
+// One typed stream call, answered at its first reply, as the remote client answers.
+struct StreamRead final : grpc::ClientReadReactor<records::CpuInfo> {
+  grpc::ClientContext context;
+  records::CpuInfo reply;
+  std::function<void(bool)> done;
+  bool got = false;
+  void OnReadDone(bool ok) override {
+    if (ok && !got) {
+      got = true;
+      done(reply.count() == 4);
+    }
+  }
+  void OnDone(const grpc::Status&) override {
+    if (!got) done(false);
+    delete this;
+  }
+};
+
+void BM_GrpcStream_Get(benchmark::State& state) {
+  TypedGets(state, [](const pb::GetRequest& request, const std::function<void(bool)>& done) {
+    auto* call = new StreamRead();
+    call->done = done;
+    gServers->typedStub->async()->GetStream(&call->context, &request, call);
+    call->StartRead(&call->reply);
+    call->StartCall();
+  });
 }
 
 D::DataValuePtr InfoValue() {
@@ -218,7 +277,7 @@ void TypedCodec(benchmark::State& state, const M& message) {
 void BM_Value_CpuInfo_Codec(benchmark::State& state) { ValueCodec(state, InfoValue()); }
 
 void BM_Typed_CpuInfo_Codec(benchmark::State& state) {
-  pb::CpuInfo info;
+  records::CpuInfo info;
   info.set_count(4);
   info.set_cores_per_socket(2);
   info.set_hot_add_enabled(true);
@@ -228,7 +287,7 @@ void BM_Typed_CpuInfo_Codec(benchmark::State& state) {
 void BM_Value_Summaries_Codec(benchmark::State& state) { ValueCodec(state, SummariesValue()); }
 
 void BM_Typed_Summaries_Codec(benchmark::State& state) {
-  pb::Summaries list;
+  records::Summaries list;
   for (int i = 0; i < 1000; ++i) {
     auto* s = list.add_items();
     s->set_data_set("data-set-" + std::to_string(i));
@@ -240,6 +299,7 @@ void BM_Typed_Summaries_Codec(benchmark::State& state) {
 
 BENCHMARK(BM_Remote_Get)->Threads(1)->Threads(4)->UseRealTime();
 BENCHMARK(BM_Grpc_Get)->Threads(1)->Threads(4)->UseRealTime();
+BENCHMARK(BM_GrpcStream_Get)->UseRealTime();
 BENCHMARK(BM_Value_CpuInfo_Codec);
 BENCHMARK(BM_Typed_CpuInfo_Codec);
 BENCHMARK(BM_Value_Summaries_Codec);
@@ -277,6 +337,12 @@ void PrintSummary(const CollectingReporter& r) {
   };
   ratio("remote get vs typed gRPC unary (1 thread)", "BM_Remote_Get/real_time/threads:1",
         "BM_Grpc_Get/real_time/threads:1", "<= 1.3");
+  // The same typed record over a server-streaming method, the shape every remote call has: what
+  // gRPC itself charges for a stream (more batches, more wake-ups) over a unary call.
+  ratio("typed gRPC stream vs typed gRPC unary (1 thread)", "BM_GrpcStream_Get/real_time",
+        "BM_Grpc_Get/real_time/threads:1", "");
+  ratio("remote get vs typed gRPC stream (1 thread)", "BM_Remote_Get/real_time/threads:1",
+        "BM_GrpcStream_Get/real_time", "");
   ratio("remote get vs typed gRPC unary (4 threads)", "BM_Remote_Get/real_time/threads:4",
         "BM_Grpc_Get/real_time/threads:4", "");
   ratio("CpuInfo value codec vs typed protobuf", "BM_Value_CpuInfo_Codec", "BM_Typed_CpuInfo_Codec",
