@@ -127,6 +127,8 @@ TEST(KovVm, CommandLineMistakes) {
       {{"call", "cpus."}, "expected SERVICE.OPERATION", false},
       {{"call", "cpus.GET"}, "unknown operation \"GET\"", false},
       {{"call", "y" + huge + ".get"}, cutHuge, false},
+      // A cut never ends inside a character: bytes that only continue one are all dropped.
+      {{"describe", std::string(100, '\x80')}, "unknown service \"\xe2\x80\xa6(cut)\"", false},
       {{"call", "cpus.get", "{\"vm\":", "\"a\"}"}, "one too many"},
   };
   for (auto& c : cases) {

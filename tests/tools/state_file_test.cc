@@ -132,6 +132,33 @@ TEST(StateFile, ForeignAndInconsistentDocumentsAreRefused) {
   EXPECT_NE(error.find("not a kov-vm state file"), std::string::npos) << error;
 }
 
+// A machine's device lists load when filled to their limits, and are refused one past them.
+TEST(StateFile, DeviceListsLoadUpToTheirLimits) {
+  const struct {
+    const char* list;
+    std::size_t limit;
+    const char* item;  // "#" stands for the item's number
+  } lists[] = {
+      {"cdroms", Limits::kMaxCdroms, R"({"backing_type":"IMAGE","device":"d#","id":"cd#"})"},
+      {"disks", Limits::kMaxDisks, R"({"device":"d#","disk":"data-#"})"},
+      {"networks", Limits::kMaxNetworks, R"({"adapter":"E1000E","device":"d#","network":"lan"})"},
+  };
+  for (const auto& l : lists) {
+    for (std::size_t n : {l.limit, l.limit + 1}) {
+      json doc = kFull;
+      for (std::size_t i = 0; i < n; ++i) {
+        std::string item = l.item;
+        for (std::size_t at; (at = item.find('#')) != std::string::npos;)
+          item.replace(at, 1, std::to_string(i));
+        doc["machines"][1][l.list].push_back(json::parse(item));
+      }
+      LabData out;
+      std::string error;
+      EXPECT_EQ(StateFile::FromJson(doc, out, error), n == l.limit) << l.list << n << ": " << error;
+    }
+  }
+}
+
 TEST(StateFileOnDisk, SavingKeepsModeLinksAndCleansUp) {
   TempDir dir;
   const std::string path = dir.path() + "/lab.json";
