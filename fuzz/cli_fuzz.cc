@@ -3,10 +3,6 @@
 // starts from the same populated state for every input. Beyond "no crash" it checks that a call
 // either succeeds with valid JSON on standard output that reads back to the same document, or
 // fails with a clear message on standard error and nothing on standard output.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <fstream>
 #include <sstream>
@@ -22,16 +18,11 @@ namespace {
 
 using Kov::Fuzz::Check;
 
-// A folder of this process's own in memory, and the populated lab's state file.
+// The state file, and the populated lab each input starts from.
 struct Files {
-  std::string dir = "/dev/shm/kov-fuzz-cli-" + std::to_string(::getpid());
-  std::string state = dir + "/lab.json";
+  Kov::Fuzz::Scratch scratch{"cli"};
+  std::string state = scratch.File("lab.json");
   std::string populated = Kov::Sim::StateFile::ToJson(Kov::Fuzz::PopulatedLab()).dump(2) + "\n";
-  Files() { Check(::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST, "a folder in /dev/shm"); }
-  ~Files() {
-    ::unlink(state.c_str());
-    ::rmdir(dir.c_str());
-  }
 };
 
 }  // namespace

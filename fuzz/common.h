@@ -1,9 +1,16 @@
-// What the fuzz targets share: the check of an invariant, and a lab with something of every kind
-// in it, so that operations on existing machines and devices get past "not found".
+// What the fuzz targets share: the check of an invariant, a folder for the files a target writes,
+// and a lab with something of every kind in it, so that operations on existing machines and
+// devices get past "not found".
 #pragma once
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "tools/sim/lab.h"
 
@@ -16,6 +23,28 @@ inline void Check(bool ok, const char* invariant) {
   std::fprintf(stderr, "kov fuzz: invariant broken: %s\n", invariant);
   std::abort();
 }
+
+// A folder of this process's own in memory (named after the target), removed at exit with the
+// files that `File` named in it.
+class Scratch {
+ public:
+  explicit Scratch(const std::string& target)
+      : dir_("/dev/shm/kov-fuzz-" + target + "-" + std::to_string(::getpid())) {
+    Check(::mkdir(dir_.c_str(), 0700) == 0 || errno == EEXIST, "a folder in /dev/shm");
+  }
+  ~Scratch() {
+    for (auto& f : files_) ::unlink(f.c_str());
+    ::rmdir(dir_.c_str());
+  }
+  std::string File(const std::string& name) {
+    files_.push_back(dir_ + "/" + name);
+    return files_.back();
+  }
+
+ private:
+  std::string dir_;
+  std::vector<std::string> files_;
+};
 
 inline Sim::LabData PopulatedLab() {
   using namespace Sim;

@@ -1,10 +1,6 @@
 // Fuzzes the simulator's state file: the input is a state file's text, loaded as kov-vm loads it.
 // Beyond "no crash" it checks that a refused file leaves the lab it was loaded into as it was, and
 // that a loaded lab saves, reloads to the same lab, and saves again to the same text.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -18,15 +14,11 @@ namespace {
 using Kov::Fuzz::Check;
 using Kov::Sim::StateFile;
 
-// A folder of this process's own in memory, and the files the target writes there.
+// The files the target writes.
 struct Files {
-  std::string dir = "/dev/shm/kov-fuzz-state-" + std::to_string(::getpid());
-  std::string input = dir + "/input.json", saved = dir + "/saved.json", again = dir + "/again.json";
-  Files() { Check(::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST, "a folder in /dev/shm"); }
-  ~Files() {
-    for (auto* f : {&input, &saved, &again}) ::unlink(f->c_str());
-    ::rmdir(dir.c_str());
-  }
+  Kov::Fuzz::Scratch scratch{"state"};
+  std::string input = scratch.File("input.json"), saved = scratch.File("saved.json"),
+              again = scratch.File("again.json");
 };
 
 std::string Text(const std::string& path) {
